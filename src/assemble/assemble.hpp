@@ -1,0 +1,16 @@
+#pragma once
+
+#include "tables/byte_stream.hpp"
+#include "tables/tables.hpp"
+
+namespace ovrik {
+
+// Gives every word of every page its code.
+void assembleWords(AssemblyState& state);
+
+// Writes every page from the first to the last, one line per listed word.
+void writeListing(const AssemblyState& state, ByteSink& listing);
+// One word line from the label column on, line end included.
+void writeListingLine(const LineRecord& record, ByteSink& listing);
+
+}  // namespace ovrik

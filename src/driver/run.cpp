@@ -1,0 +1,95 @@
+#include <cstdio>
+#include <istream>
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include "assemble/assemble.hpp"
+#include "driver/driver.hpp"
+#include "intake/intake.hpp"
+#include "layout/layout.hpp"
+#include "pools/pools.hpp"
+#include "tables/tables.hpp"
+
+namespace ovrik {
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+
+void writeLine(std::ostream& output, std::string_view line) {
+  output << line << kLineEnd;
+  output.flush();
+}
+
+std::string fileName(const std::string& baseName, std::string_view extension) {
+  return LineText(baseName + std::string(extension)).str();
+}
+
+std::string runtimeErrorLine(const FileFailure& failure) {
+  char location[9];
+  std::snprintf(location, sizeof location, "%08X", static_cast<unsigned>(failure.location));
+  return "Runtime error " + decimal(failure.code) + " at 0x" + location;
+}
+
+void runPasses(AssemblyState& state, SourceFile& source) {
+  readSource(state, source);
+  setInsertionPoints(state);
+  placeDataBlocks(state);
+  buildPagePools(state);
+  rewriteOperands(state);
+  assembleWords(state);
+}
+
+int assembleFile(const std::string& baseName, std::ostream& output, FileSystem& files) {
+  const std::string sourceName = fileName(baseName, ".txt");
+  const std::string listingName = fileName(baseName, ".ovr");
+  const std::unique_ptr<SourceFile> source = files.openSource(sourceName);
+  const auto state = std::make_unique<AssemblyState>();
+  try {
+    runPasses(*state, *source);
+  } catch (const ErrorStop& stop) {
+    writeLine(output, stop.message);
+    source->close();
+    return 0;
+  }
+  // A name cut to 255 bytes can come out as the source's own name: never overwrite the source.
+  if (listingName == sourceName) throw FileFailure{5, kCreateListing};
+  StringSink listing;
+  writeListing(*state, listing);
+  files.writeListing(listingName, listing.bytes());
+  source->close();
+  return 0;
+}
+
+}  // namespace
+
+std::string readBaseName(std::istream& console) {
+  std::string name;
+  std::size_t length = 0;
+  bool endsInCr = false;
+  bool cutAtNul = false;
+  for (int c = console.get(); c != std::char_traits<char>::eof() && c != '\n'; c = console.get()) {
+    ++length;
+    endsInCr = c == '\r';
+    if (c == '\0') cutAtNul = true;
+    if (!cutAtNul && name.size() < kLineLength) name.push_back(static_cast<char>(c));
+  }
+  // A CR just before the line feed belongs to the line end, not to the name.
+  if (endsInCr && !cutAtNul && length <= kLineLength) name.pop_back();
+  return name;
+}
+
+int runAssembler(std::istream& console, std::ostream& output, FileSystem& files) {
+  writeLine(output, "ovrik version 1.01 24 Apr 2009");
+  output << "Input filename: ";
+  output.flush();
+  const std::string baseName = readBaseName(console);
+  try {
+    return assembleFile(baseName, output, files);
+  } catch (const FileFailure& failure) {
+    writeLine(output, runtimeErrorLine(failure));
+    return failure.code;
+  }
+}
+
+}  // namespace ovrik

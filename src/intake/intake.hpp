@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "tables/byte_stream.hpp"
+#include "tables/tables.hpp"
+
+namespace ovrik {
+
+// Word notation: three digits from bits 7-5, 4-3 and 2-0, so 8 is "010" and
+// 255 is "737". Values below -256 keep their sign digit by digit ("00-1").
+std::string wordText(std::int16_t value);
+
+// The code of a constant literal, "" for a text that has none.
+std::string literalCode(std::string_view text);
+bool isConstantLiteral(std::string_view text);
+
+struct IntegerReading {
+  std::int16_t value = 0;  // 0 whenever the reading failed
+  bool ok = false;
+};
+// Decimal, "$" hexadecimal or "%" binary, with optional leading blanks and sign;
+// the number is reduced to its lowest 16 bits.
+IntegerReading readInteger(std::string_view text);
+
+// The first pass: files every source line into the tables.
+void readSource(AssemblyState& state, ByteSource& source);
+
+}  // namespace ovrik

@@ -1,0 +1,7 @@
+#include "pools/pools.hpp"
+
+namespace ovrik {
+
+void rewriteOperands(AssemblyState&) {}
+
+}  // namespace ovrik

@@ -1,0 +1,106 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "tables/fixed_text.hpp"
+
+namespace ovrik {
+
+inline constexpr std::int16_t kPageCount = 16;
+inline constexpr std::int16_t kPageSize = 16;
+inline constexpr std::int16_t kTableSize = 256;
+
+// One source line or one memory word; records move by copying all four texts.
+struct LineRecord {
+  FieldText label;
+  FieldText body;
+  FieldText code;
+  FieldText comment;
+
+  friend bool operator==(const LineRecord&, const LineRecord&) = default;
+};
+
+// Table numbers as the lookups and the pool transfer take them.
+enum TableId : std::int16_t {
+  kCodeTable = 0,
+  kPoolTable = 1,
+  kDataTable = 2,
+  kVariableTable = 3,
+  kConstantTable = 4,
+};
+
+// Rows of pageFill.
+enum FillRow : std::int16_t {
+  kCodeCount = 0,
+  kPoolCount = 1,
+  kDataCount = 2,
+  kDataStart = 3,
+  kInsertionPoint = 4,
+};
+
+using Table = std::array<LineRecord, kTableSize>;
+
+// Everything the passes share. The driver owns one and hands it to every pass.
+struct AssemblyState {
+  Table codeTable;
+  Table poolTable;
+  Table dataTable;
+  Table variableTable;
+  Table constantTable;
+  // Records in use in variableTable and constantTable, indexed by TableId.
+  std::array<std::int16_t, 5> tableCount{};
+  std::array<std::array<std::int16_t, kPageCount>, 5> pageFill{};
+  std::int16_t firstPage = 0;
+  std::int16_t lastPage = 0;
+
+  Table& table(TableId id);
+  const Table& table(TableId id) const;
+
+  std::int16_t& fill(FillRow row, std::int16_t page) {
+    return pageFill[static_cast<std::size_t>(row)][static_cast<std::size_t>(page)];
+  }
+  std::int16_t fill(FillRow row, std::int16_t page) const {
+    return pageFill[static_cast<std::size_t>(row)][static_cast<std::size_t>(page)];
+  }
+
+  // The record at slot of page in a page-indexed table (codeTable, poolTable).
+  LineRecord& word(TableId id, std::int16_t page, std::int16_t slot) {
+    return table(id)[static_cast<std::size_t>(page * kPageSize + slot)];
+  }
+  const LineRecord& word(TableId id, std::int16_t page, std::int16_t slot) const {
+    return table(id)[static_cast<std::size_t>(page * kPageSize + slot)];
+  }
+  LineRecord& codeWord(std::int16_t page, std::int16_t slot) {
+    return word(kCodeTable, page, slot);
+  }
+  const LineRecord& codeWord(std::int16_t page, std::int16_t slot) const {
+    return word(kCodeTable, page, slot);
+  }
+};
+
+// The run ends with an "Error:" line; nothing after it is done.
+struct ErrorStop {
+  std::string message;  // the whole line, without its line end
+};
+
+// A file operation failed; the run ends with a "Runtime error" line.
+struct FileFailure {
+  int code;                // the code as reported and as exit status
+  std::uint32_t location;  // the failing operation, shown as eight hex digits
+};
+
+// Stops the run: the driver writes the message as the run's only "Error:" line.
+[[noreturn]] void errorStop(std::string message);
+
+// Stops the run when page would hold more than 16 words once `adding` more
+// words are in. Asked before a word is stored, so the 17th word never lands.
+void checkPageCapacity(const AssemblyState& state, std::int16_t page, std::int16_t adding = 0);
+[[noreturn]] void reportWordCountExceeded(std::int16_t page);
+
+// Decimal text of a page, slot or count, as messages write them.
+std::string decimal(int value);
+
+}  // namespace ovrik
