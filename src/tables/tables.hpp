@@ -66,6 +66,14 @@ struct AssemblyState {
     return pageFill[static_cast<std::size_t>(row)][static_cast<std::size_t>(page)];
   }
 
+  // Entry index of a table (any table, indexed from its start).
+  LineRecord& entry(TableId id, std::int16_t index) {
+    return table(id)[static_cast<std::size_t>(index)];
+  }
+  const LineRecord& entry(TableId id, std::int16_t index) const {
+    return table(id)[static_cast<std::size_t>(index)];
+  }
+
   // The record at slot of page in a page-indexed table (codeTable, poolTable).
   LineRecord& word(TableId id, std::int16_t page, std::int16_t slot) {
     return table(id)[static_cast<std::size_t>(page * kPageSize + slot)];

@@ -1,1 +1,139 @@
 #include <gtest/gtest.h>
+
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include "driver/driver.hpp"
+#include "driver/memory_files.hpp"
+
+namespace ovrik {
+namespace {
+
+constexpr std::string_view kBanner = "ovrik version 1.01 24 Apr 2009\r\nInput filename: ";
+
+struct InProcessRun {
+  std::string console;
+  int status;
+};
+
+InProcessRun run(MemoryFiles& files, const std::string& typed) {
+  std::istringstream input(typed);
+  std::ostringstream output;
+  const int status = runAssembler(input, output, files);
+  return {output.str(), status};
+}
+
+std::string baseNameOf(const std::string& typed) {
+  std::istringstream input(typed);
+  return readBaseName(input);
+}
+
+TEST(Console, SuccessfulRunWritesOnlyBannerAndPrompt) {
+  MemoryFiles files;
+  files.files["prog.txt"] = "/0\nHLT 0\n";
+  const InProcessRun result = run(files, "prog\n");
+  EXPECT_EQ(result.console, kBanner);
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(files.files.count("prog.ovr"), 1u);
+}
+
+TEST(Console, BaseNameEndsAtTheLineFeedWithoutItsCarriageReturn) {
+  EXPECT_EQ(baseNameOf("prog\n"), "prog");
+  EXPECT_EQ(baseNameOf("prog\r\n"), "prog");
+  EXPECT_EQ(baseNameOf("prog\r\r\n"), "prog\r");
+  EXPECT_EQ(baseNameOf("a\rb\n"), "a\rb");
+  EXPECT_EQ(baseNameOf(" my prog \nsecond line\n"), " my prog ");
+  EXPECT_EQ(baseNameOf("prog"), "prog");
+  EXPECT_EQ(baseNameOf(""), "");
+  EXPECT_EQ(baseNameOf("\n"), "");
+  EXPECT_EQ(baseNameOf("prog.txt\n"), "prog.txt");
+}
+
+TEST(Console, BaseNameStopsAtANulAndAt255Bytes) {
+  EXPECT_EQ(baseNameOf(std::string("ab\0cd\r\n", 7)), "ab");
+  EXPECT_EQ(baseNameOf(std::string(300, 'n') + "\n"), std::string(255, 'n'));
+  EXPECT_EQ(baseNameOf(std::string(254, 'n') + "\r\n"), std::string(254, 'n'));
+  EXPECT_EQ(baseNameOf(std::string(255, 'n') + "\r\n"), std::string(255, 'n'));
+}
+
+TEST(Console, TypedExtensionIsPartOfTheBaseName) {
+  MemoryFiles files;
+  files.files["prog.txt.txt"] = "/0\nHLT 0\n";
+  files.files[".txt"] = "/1\nHLT 0\n";
+  EXPECT_EQ(run(files, "prog.txt\n").status, 0);
+  EXPECT_EQ(files.files.count("prog.txt.ovr"), 1u);
+  EXPECT_EQ(run(files, "\n").status, 0);
+  EXPECT_EQ(files.files.count(".ovr"), 1u);
+}
+
+TEST(Console, MissingSourceIsARuntimeErrorWithItsCode) {
+  MemoryFiles files;
+  const InProcessRun result = run(files, "absent\n");
+  EXPECT_TRUE(std::regex_match(result.console.substr(kBanner.size()),
+                               std::regex("Runtime error 2 at 0x[0-9A-F]{8}\r\n")))
+      << result.console;
+  EXPECT_EQ(result.status, 2);
+  EXPECT_TRUE(files.files.count("absent.ovr") == 0);
+}
+
+TEST(Console, ErrorStopWritesOneLineAndLeavesTheOldListingAlone) {
+  MemoryFiles files;
+  std::string source = "/4\n";
+  for (int i = 0; i < 17; ++i) source += "CLA\n";
+  files.files["prog.txt"] = source;
+  files.files["prog.ovr"] = "old listing";
+  const InProcessRun result = run(files, "prog\n");
+  EXPECT_EQ(result.console, std::string(kBanner) + "Error: Word count exceeded in page 4.\r\n");
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(files.files["prog.ovr"], "old listing");
+}
+
+TEST(Console, ListingThatCannotBeWrittenEndsWithItsCode) {
+  MemoryFiles files;
+  files.files["prog.txt"] = "/0\nHLT 0\n";
+  files.listingWriteFailure = 112;
+  InProcessRun result = run(files, "prog\n");
+  EXPECT_TRUE(result.console.find("Runtime error 112 at 0x") != std::string::npos);
+  EXPECT_EQ(result.status, 112);
+  // numbers 19 to 31 are reported 131 higher, a sharing violation as refused access
+  files.listingWriteFailure = 29;
+  EXPECT_EQ(run(files, "prog\n").status, 160);
+  files.listingWriteFailure = 32;
+  EXPECT_EQ(run(files, "prog\n").status, 5);
+}
+
+TEST(Console, ReportedCodesFollowTheWindowsNumbers) {
+  EXPECT_EQ(reportedCode(2), 2);
+  EXPECT_EQ(reportedCode(18), 18);
+  EXPECT_EQ(reportedCode(19), 150);
+  EXPECT_EQ(reportedCode(30), 161);
+  EXPECT_EQ(reportedCode(31), 162);
+  EXPECT_EQ(reportedCode(32), 5);
+  EXPECT_EQ(reportedCode(112), 112);
+}
+
+TEST(Console, ListingNameCutToTheSourceNameNeverReplacesTheSource) {
+  for (std::size_t length : {254u, 255u, 300u}) {
+    const std::string base(length, 'p');
+    const std::string sourceName =
+        std::string(std::min<std::size_t>(length, 255), 'p') +
+        std::string(".txt").substr(0, 255 - std::min<std::size_t>(length, 255));
+    MemoryFiles files;
+    files.files[sourceName] = "/0\nHLT 0\n";
+    const InProcessRun result = run(files, base + "\n");
+    EXPECT_EQ(result.status, 5) << length;
+    EXPECT_EQ(files.files.size(), 1u) << length;
+    EXPECT_EQ(files.files[sourceName], "/0\nHLT 0\n") << length;
+  }
+}
+
+TEST(Console, SourceWithoutPagesGivesAnEmptyListing) {
+  MemoryFiles files;
+  files.files["empty.txt"] = "CLA\nX, VAR\n";
+  EXPECT_EQ(run(files, "empty\n").status, 0);
+  EXPECT_EQ(files.files["empty.ovr"], "");
+}
+
+}  // namespace
+}  // namespace ovrik

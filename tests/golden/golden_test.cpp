@@ -1,1 +1,96 @@
+// Whole runs of the real program against committed results. A case is a
+// source NAME.txt with its expected listing NAME.ovr (none when the run must
+// leave no listing) and, when the console shows more than the banner and the
+// prompt, its expected console bytes NAME.console. Adding a case is adding files.
+//
+// OVRIK_UPDATE_GOLDEN=1 rewrites the expected files from what the program does;
+// read the difference before committing it.
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/program.hpp"
+
+namespace ovrik {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::kBanner;
+using testing::readFile;
+using testing::runProgram;
+using testing::ScratchFolder;
+using testing::writeFile;
+
+std::vector<fs::path> sourcesIn(const fs::path& folder) {
+  std::vector<fs::path> sources;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    if (entry.path().extension() == ".txt") sources.push_back(entry.path());
+  }
+  std::sort(sources.begin(), sources.end());
+  return sources;
+}
+
+std::vector<fs::path> allCases() {
+  std::vector<fs::path> cases = sourcesIn(fs::path(OVRIK_TESTS_DIR) / "golden" / "cases");
+  for (const fs::path& example : sourcesIn(OVRIK_EXAMPLES_DIR)) cases.push_back(example);
+  return cases;
+}
+
+bool updating() {
+  const char* update = std::getenv("OVRIK_UPDATE_GOLDEN");
+  return update != nullptr && std::string(update) == "1";
+}
+
+void checkOrUpdate(const fs::path& expectedFile, const std::string& actual, bool expected) {
+  if (updating()) {
+    if (expected)
+      writeFile(expectedFile, actual);
+    else
+      fs::remove(expectedFile);
+    return;
+  }
+  if (!expected) {
+    EXPECT_FALSE(fs::exists(expectedFile)) << expectedFile << " expected, but nothing came";
+    return;
+  }
+  ASSERT_TRUE(fs::exists(expectedFile)) << expectedFile << " missing; the run gave:\n" << actual;
+  EXPECT_EQ(actual, readFile(expectedFile)) << expectedFile;
+}
+
+class Golden : public ::testing::TestWithParam<fs::path> {};
+
+TEST_P(Golden, ListingAndConsoleMatch) {
+  const fs::path source = GetParam();
+  const std::string base = source.stem().string();
+  ScratchFolder folder;
+  fs::copy_file(source, folder.path() / source.filename());
+  const testing::ProgramRun run = runProgram(folder.path(), base + "\n");
+
+  const fs::path listing = folder / (base + ".ovr");
+  const bool listed = fs::exists(listing);
+  checkOrUpdate(fs::path(source).replace_extension(".ovr"), listed ? readFile(listing) : "",
+                listed);
+  const bool plainConsole = run.output == kBanner;
+  checkOrUpdate(fs::path(source).replace_extension(".console"), run.output, !plainConsole);
+  // a run that ends in an error line never leaves a listing, and a listing never comes with one
+  EXPECT_EQ(listed, plainConsole) << run.output;
+  EXPECT_EQ(run.status, 0);
+}
+
+std::string caseName(const ::testing::TestParamInfo<fs::path>& info) {
+  std::string name =
+      info.param.parent_path().filename().string() + "_" + info.param.stem().string();
+  std::replace_if(
+      name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); },
+      '_');
+  return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Golden, ::testing::ValuesIn(allCases()), caseName);
+
+}  // namespace
+}  // namespace ovrik

@@ -13,10 +13,10 @@ namespace ovrik::testing {
 
 // A word as a test writes it: label, body, code, comment.
 struct Word {
-  std::string label;
-  std::string body;
-  std::string code;
-  std::string comment;
+  std::string label{};
+  std::string body{};
+  std::string code{};
+  std::string comment{};
 };
 
 inline LineRecord record(const Word& word) {
