@@ -1,7 +1,177 @@
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
 #include "assemble/assemble.hpp"
+#include "intake/intake.hpp"
 
 namespace ovrik {
+namespace {
 
-void assembleWords(AssemblyState&) {}
+struct Mnemonic {
+  std::string_view name;
+  std::string_view code;  // one operation digit for a memory reference, else the whole word
+};
+
+// Combined operate mnemonics exist only in these spellings, parts in this order.
+constexpr std::array<Mnemonic, 28> mnemonicTable{{
+    {"AND", "0"},   {"TAD", "1"},       {"INC", "2"},       {"ISZ", "2"},       {"DCA", "3"},
+    {"JMS", "4"},   {"JMP", "5"},       {"NOP", "700"},     {"IAC", "701"},     {"RAL", "702"},
+    {"CMA", "704"}, {"CLA", "710"},     {"HLT", "721"},     {"RAR", "722"},     {"SMA", "724"},
+    {"SZA", "730"}, {"CLA.IAC", "711"}, {"CLA.CMA", "714"}, {"SZA.SMA", "734"}, {"CMA.IAC", "705"},
+    {"SKF", "601"}, {"SDF", "621"},     {"KRS", "602"},     {"LDS", "622"},     {"RKF", "604"},
+    {"RDF", "624"}, {"KRB", "606"},     {"LDB", "626"},
+}};
+
+// One entry per labelled word: the name an address constant for it carries.
+struct AddressName {
+  FieldText name;
+  std::int16_t address = 0;
+};
+
+// Built in ascending address order, so a lookup finds the lowest address first.
+// One entry per word at most, so it can never fill up.
+struct AddressTable {
+  std::array<AddressName, kTableSize> entries;
+  std::int16_t count = 0;
+
+  void add(const FieldText& label, std::int16_t address) {
+    AddressName& entry = entries[static_cast<std::size_t>(count++)];
+    entry.name = label;
+    entry.name.append("A");
+    entry.address = address;
+  }
+
+  const AddressName* find(std::string_view name) const {
+    for (std::int16_t i = 0; i < count; ++i) {
+      const AddressName& entry = entries[static_cast<std::size_t>(i)];
+      if (entry.name == name) return &entry;
+    }
+    return nullptr;
+  }
+};
+
+std::int16_t addressOf(std::int16_t page, std::int16_t slot) {
+  return static_cast<std::int16_t>(page * kPageSize + slot);
+}
+
+// Address constants are left out: a name for one would let a constant point at
+// another constant instead of at the word it stands for.
+void nameLabelledWords(const AssemblyState& state, AddressTable& addresses) {
+  for (std::int16_t page = state.firstPage; page <= state.lastPage; ++page) {
+    for (std::int16_t slot = 0; slot < kPageSize; ++slot) {
+      const LineRecord& word = state.codeWord(page, slot);
+      if (!word.label.empty() && !word.body.contains("A(")) {
+        addresses.add(word.label, addressOf(page, slot));
+      }
+    }
+  }
+}
+
+std::string addressNamed(const AddressTable& addresses, std::string_view name) {
+  const AddressName* entry = addresses.find(name);
+  if (entry == nullptr) errorStop("Error: No label found for " + std::string(name));
+  return wordText(entry->address);
+}
+
+// The label alone says where the constant points; its parentheses are not read.
+std::string addressConstantCode(const AddressTable& addresses, const LineRecord& word) {
+  return addressNamed(addresses, word.label);
+}
+
+std::string initialisedVariableCode(const AddressTable& addresses, std::string_view value) {
+  if (isConstantLiteral(value)) return literalCode(value);
+  return addressNamed(addresses, value);
+}
+
+bool keepsEarlierCode(std::string_view body) {
+  return isConstantLiteral(body) || body == "VAR" || body == "BLANK" || body == "RTNADR";
+}
+
+const Mnemonic* findMnemonic(std::string_view name) {
+  for (const Mnemonic& mnemonic : mnemonicTable) {
+    if (mnemonic.name == name) return &mnemonic;
+  }
+  return nullptr;
+}
+
+// An operand that names no word of the page, the empty one included, is an error:
+// the machine has no other way to reach a word than through its own page.
+std::int16_t slotLabelled(const AssemblyState& state, std::int16_t page, std::string_view name) {
+  if (!name.empty()) {
+    for (std::int16_t slot = 0; slot < kPageSize; ++slot) {
+      if (state.codeWord(page, slot).label == name) return slot;
+    }
+  }
+  errorStop("Error: Address not found for " + std::string(name) + ".");
+}
+
+std::string memoryReferenceCode(const AssemblyState& state, std::int16_t page,
+                                std::string_view operation, std::string_view operand) {
+  const bool indirect = operand.starts_with("I ");
+  if (indirect) operand.remove_prefix(2);
+  const std::int16_t target = slotLabelled(state, page, operand);
+  const auto flagAndSlot = static_cast<std::int16_t>((indirect ? kPageSize : 0) + target);
+  return std::string(operation) + wordText(flagAndSlot).substr(1);
+}
+
+// Port 1 sets bit 3, the middle digit's low bit.
+std::string inputOutputCode(std::string_view code, std::string_view port) {
+  std::string result(code);
+  if (port == "1") {
+    result[1] = result[1] == '0' ? '1' : '3';
+  } else if (port != "0") {
+    errorStop("Error: IOT port " + std::string(port) + " is not valid.");
+  }
+  return result;
+}
+
+std::string instructionCode(const AssemblyState& state, std::int16_t page, std::int16_t slot) {
+  const std::string_view body = state.codeWord(page, slot).body;
+  const std::size_t blank = body.find(' ');
+  const std::string_view name = body.substr(0, blank);
+  const std::string_view operand =
+      blank == std::string_view::npos ? std::string_view() : body.substr(blank + 1);
+
+  const Mnemonic* mnemonic = findMnemonic(name);
+  if (mnemonic == nullptr) {
+    errorStop("Error: Instruction " + std::string(name) + " is not valid in page " + decimal(page) +
+              " line " + decimal(slot) + ".");
+  }
+  const char instructionClass = mnemonic->code[0];
+  if (instructionClass == '6') return inputOutputCode(mnemonic->code, operand);
+  if (instructionClass == '7') return std::string(mnemonic->code);
+  return memoryReferenceCode(state, page, mnemonic->code, operand);
+}
+
+void assembleWord(AssemblyState& state, const AddressTable& addresses, std::int16_t page,
+                  std::int16_t slot) {
+  LineRecord& word = state.codeWord(page, slot);
+  const std::string_view body = word.body;
+  if (body.starts_with("A(")) {
+    word.code = addressConstantCode(addresses, word);
+  } else if (body.starts_with("VAR=")) {
+    word.code = initialisedVariableCode(addresses, body.substr(4));
+  } else if (!keepsEarlierCode(body)) {
+    word.code = instructionCode(state, page, slot);
+  }
+}
+
+}  // namespace
+
+// Every slot of every page is visited, also the trailing filler words of the
+// last page that the listing leaves out, and in address order, so that the
+// error reported is the one at the lowest address.
+void assembleWords(AssemblyState& state) {
+  AddressTable addresses;
+  nameLabelledWords(state, addresses);
+  for (std::int16_t page = state.firstPage; page <= state.lastPage; ++page) {
+    for (std::int16_t slot = 0; slot < kPageSize; ++slot) {
+      assembleWord(state, addresses, page, slot);
+    }
+  }
+}
 
 }  // namespace ovrik
