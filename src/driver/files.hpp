@@ -8,11 +8,16 @@
 
 namespace ovrik {
 
-// The files of the platform the program runs on.
-class PosixFiles final : public FileSystem {
+// The files of the platform the program is built for; files_posix.cpp and
+// files_windows.cpp each implement it, and the build picks one.
+class PlatformFiles final : public FileSystem {
  public:
   std::unique_ptr<SourceFile> openSource(const std::string& name) override;
   void writeListing(const std::string& name, std::string_view bytes) override;
 };
+
+// Makes standard input and output carry bytes unchanged, so that every CR LF
+// the run writes reaches the console as CR LF; called once before the run.
+void prepareConsole();
 
 }  // namespace ovrik

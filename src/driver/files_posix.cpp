@@ -109,13 +109,16 @@ void removePartialListing(const std::string& name) {
 
 }  // namespace
 
-std::unique_ptr<SourceFile> PosixFiles::openSource(const std::string& name) {
+// POSIX streams pass bytes unchanged already.
+void prepareConsole() {}
+
+std::unique_ptr<SourceFile> PlatformFiles::openSource(const std::string& name) {
   const int descriptor = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
   if (descriptor < 0) fail(errno, name, kReadFault, kOpenSource);
   return std::make_unique<PosixSource>(descriptor, name);
 }
 
-void PosixFiles::writeListing(const std::string& name, std::string_view bytes) {
+void PlatformFiles::writeListing(const std::string& name, std::string_view bytes) {
   const int descriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (descriptor < 0) fail(errno, name, kWriteFault, kCreateListing);
   try {

@@ -4,6 +4,7 @@
 #include "driver/files.hpp"
 
 int main() {
-  ovrik::PosixFiles files;
+  ovrik::prepareConsole();
+  ovrik::PlatformFiles files;
   return ovrik::runAssembler(std::cin, std::cout, files);
 }
