@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "intake/intake.hpp"
@@ -13,6 +15,7 @@ bool SourceLines::refill() {
   position_ = 0;
   end_ = source_.read(buffer_.data(), buffer_.size());
   if (end_ == 0) finished_ = true;
+  nextLf_ = find('\n', 0, end_);
   return end_ > 0;
 }
 
@@ -21,27 +24,65 @@ int SourceLines::peek() {
   return static_cast<unsigned char>(buffer_[position_]);
 }
 
-int SourceLines::get() {
-  const int c = peek();
-  if (c != kEnd) ++position_;
-  return c;
+// The block position of the first c in from..to, or to.
+std::size_t SourceLines::find(char c, std::size_t from, std::size_t to) const {
+  const void* found = std::memchr(buffer_.data() + from, c, to - from);
+  return found == nullptr
+             ? to
+             : static_cast<std::size_t>(static_cast<const char*>(found) - buffer_.data());
 }
 
-bool SourceLines::next(LineText& line) {
+// Where the current line ends in the block, or end_. The next LF is kept from
+// line to line: in a file of lone CRs, searching for it afresh for every line
+// would cross the rest of the block each time.
+std::size_t SourceLines::lineEndInBlock() {
+  if (nextLf_ < position_) nextLf_ = find('\n', position_, end_);
+  return find('\r', position_, nextLf_);
+}
+
+std::string_view SourceLines::blockPart(std::size_t from, std::size_t to) const {
+  return {buffer_.data() + from, to - from};
+}
+
+void SourceLines::passLineEnd(std::size_t lineEnd) {
+  afterCr_ = buffer_[lineEnd] == '\r';
+  position_ = lineEnd + 1;
+}
+
+// A line that goes on in the next block, or ends where the source ends, is
+// gathered in a copy as the blocks are read; its first 255 bytes are kept.
+std::string_view SourceLines::lineAcrossBlocks() {
+  acrossBlocks_.clear();
+  std::size_t lineEnd = end_;
+  while (lineEnd == end_) {
+    acrossBlocks_.append(blockPart(position_, end_));
+    position_ = end_;
+    if (!refill()) return acrossBlocks_.view();  // the last line needs no line end
+    lineEnd = lineEndInBlock();
+  }
+  acrossBlocks_.append(blockPart(position_, lineEnd));
+  passLineEnd(lineEnd);
+  return acrossBlocks_.view();
+}
+
+bool SourceLines::next(std::string_view& line) {
   constexpr int kCtrlZ = 26;
-  int c = get();
-  if (c == kEnd || c == kCtrlZ) {
+  // The LF of a CR LF is passed only now: looking at it can read the next
+  // block over the line handed out last time.
+  if (afterCr_ && peek() == '\n') ++position_;
+  afterCr_ = false;
+  const int first = peek();
+  if (first == kEnd || first == kCtrlZ) {
     finished_ = true;  // nothing after a Ctrl-Z line start is read
     return false;
   }
-  line.clear();
-  for (; c != kEnd && c != '\n'; c = get()) {
-    if (c == '\r') {
-      if (peek() == '\n') get();
-      break;
-    }
-    line.push_back(static_cast<char>(c));  // past 255 bytes the rest of the line is dropped
+  const std::size_t lineEnd = lineEndInBlock();
+  if (lineEnd == end_) {
+    line = lineAcrossBlocks();
+    return true;
   }
+  line = blockPart(position_, lineEnd).substr(0, kLineLength);
+  passLineEnd(lineEnd);
   return true;
 }
 
@@ -64,17 +105,21 @@ bool isBlank(char c) {
   return c == ' ';
 }
 
-// Every run of blanks becomes one blank, then one leading and one trailing
-// blank go. Tabs are ordinary characters here.
-void normaliseBlanks(LineText& line) {
+bool isBlankOnly(std::string_view text) {
+  return std::ranges::all_of(text, isBlank);
+}
+
+// Every run of blanks becomes one blank, and a blank at either end goes; text
+// holds more than blanks. Tabs are ordinary characters here.
+LineText normalisedBlanks(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(' ');
+  text = text.substr(first, text.find_last_not_of(' ') + 1 - first);
   LineText folded;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    if (isBlank(line[i]) && i + 1 < line.size() && isBlank(line[i + 1])) continue;
-    folded.push_back(line[i]);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (isBlank(text[i]) && isBlank(text[i + 1])) continue;  // the last byte is no blank
+    folded.push_back(text[i]);
   }
-  if (!folded.empty() && isBlank(folded[0])) folded.erase(0, 1);
-  if (!folded.empty() && isBlank(folded[folded.size() - 1])) folded.erase(folded.size() - 1, 1);
-  line = folded;
+  return folded;
 }
 
 void selectPage(ReaderState& reader, std::int16_t page) {
@@ -128,13 +173,12 @@ void fileCode(ReaderState& reader, LineRecord& record, std::string_view text) {
   ++count;
 }
 
+// The text is never empty: handleLine has dropped the lines that file nothing.
 void classifyLine(ReaderState& reader, LineRecord& record, std::string_view text) {
   AssemblyState& tables = reader.tables;
   if (text == "VAR" || text.starts_with("VAR=")) {
     record.code = "000";
     fileCounted(tables, kVariableTable, record, "Error: Too many variables.");
-  } else if (text.empty()) {
-    // a blank, comment-only, directive or label-only line files nothing
   } else if (isConstantLiteral(text) && reader.tableEntriesLeft == 0) {
     record.code = literalCode(text);
     fileCounted(tables, kConstantTable, record, "Error: Too many constants.");
@@ -146,25 +190,36 @@ void classifyLine(ReaderState& reader, LineRecord& record, std::string_view text
   }
 }
 
-void handleLine(ReaderState& reader, LineText& line) {
-  LineRecord record;
-  const std::size_t slash = line.view().find('/');
+// The page a comment in column 1 names, read as the 47 bytes the record keeps.
+void selectPageNamedBy(ReaderState& reader, std::string_view comment) {
+  const IntegerReading page = readInteger(comment.substr(0, kFieldLength));
+  if (page.ok && page.value >= 0 && page.value < kPageCount) selectPage(reader, page.value);
+}
+
+void handleLine(ReaderState& reader, std::string_view line) {
+  std::string_view comment = "";
+  const std::size_t slash = line.find('/');
   if (slash != std::string_view::npos) {
-    record.comment = line.view().substr(slash + 1);
-    if (slash == 0) {
-      const IntegerReading page = readInteger(record.comment);
-      if (page.ok && page.value >= 0 && page.value < kPageCount) selectPage(reader, page.value);
-    }
-    line.assign(line.view().substr(0, slash));
+    comment = line.substr(slash + 1);
+    if (slash == 0) selectPageNamedBy(reader, comment);
+    line = line.substr(0, slash);
   }
-  const std::size_t comma = line.view().find(',');
+  // Lines that file nothing are most lines of a long source: they end here,
+  // before any record is built.
+  if (isBlankOnly(line)) return;
+  std::string_view label = "";
+  const std::size_t comma = line.find(',');
   if (comma != std::string_view::npos) {
-    record.label = line.view().substr(0, comma);
-    line.erase(0, comma + 1);
+    label = line.substr(0, comma);
+    line.remove_prefix(comma + 1);
+    if (isBlankOnly(line)) return;  // a label alone is lost with its line
   }
-  normaliseBlanks(line);
-  record.body = line;
-  classifyLine(reader, record, line);
+  const LineText text = normalisedBlanks(line);
+  LineRecord record;
+  record.label = label;
+  record.body = text;
+  record.comment = comment;
+  classifyLine(reader, record, text);
 }
 
 }  // namespace
@@ -176,7 +231,7 @@ void readSource(AssemblyState& state, ByteSource& source) {
   state.lastPage = 0;
   ReaderState reader{state};
   SourceLines lines(source);
-  LineText line;
+  std::string_view line;
   while (lines.next(line)) handleLine(reader, line);
 }
 

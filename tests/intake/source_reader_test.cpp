@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "intake/intake.hpp"
+#include "intake/source_lines.hpp"
 #include "support/test_state.hpp"
 #include "tables/byte_stream.hpp"
 
@@ -112,6 +115,23 @@ TEST(SourceReader, CrLfSplitAcrossReadsIsOneLineEnd) {
 TEST(SourceReader, CtrlZAtALineStartEndsTheSourceAnywhereElseItIsACharacter) {
   const auto state = readText("/1\nCLA\nIAC\x1aX\n\x1aHLT 0\nRAL\n");
   EXPECT_EQ(bodies(*state, 1), (std::vector<std::string>{"CLA", "IAC\x1aX"}));
+}
+
+TEST(SourceReader, ADirectiveIsReadFromThe47BytesItsCommentKeeps) {
+  const std::string blanks(46, ' ');
+  const auto state = readText("/" + blanks + "3x\nCLA\n");
+  EXPECT_EQ(state->fill(kCodeCount, 3), 1);
+  const auto longer = readText("/" + blanks + "13\nCLA\n");
+  EXPECT_EQ(longer->fill(kCodeCount, 1), 1);
+}
+
+TEST(SourceReader, OnlyTheBlankMakesALineEmpty) {
+  const auto state = readText("/1\n \t \nX, \t\nY,\t/ note\n");
+  const LineRecord* words = &state->codeWord(1, 0);
+  expectRecord(words[0], "", "\t", "");
+  expectRecord(words[1], "X", "\t", "");
+  expectRecord(words[2], "Y", "\t", "", " note");
+  EXPECT_EQ(state->fill(kCodeCount, 1), 3);
 }
 
 TEST(SourceReader, KeepsTheFirst255CharactersOfALine) {
@@ -312,6 +332,77 @@ TEST(SourceReader, EveryByteValueIsAnOrdinaryCharacter) {
   const auto state = readText(line + "\n");
   EXPECT_EQ(state->codeWord(1, 0).label, std::string("X\0\xff\x80", 4));
   EXPECT_EQ(state->codeWord(1, 0).body, std::string("TAD \x01", 5));
+}
+
+// ---- Splitting into lines ----
+
+// Hands the source out in reads of at most chunk bytes, so that a test can
+// put the end of a block anywhere.
+class ChunkedSource final : public ByteSource {
+ public:
+  ChunkedSource(std::string_view bytes, std::size_t chunk) : bytes_(bytes), chunk_(chunk) {}
+  std::size_t read(char* buffer, std::size_t size) override {
+    const std::size_t count = std::min({size, chunk_, bytes_.size()});
+    bytes_.copy(buffer, count);
+    bytes_.remove_prefix(count);
+    return count;
+  }
+
+ private:
+  std::string_view bytes_;
+  std::size_t chunk_;
+};
+
+std::vector<std::string> linesOf(ByteSource& source) {
+  SourceLines lines(source);
+  std::vector<std::string> found;
+  std::string_view line;
+  while (lines.next(line)) found.emplace_back(line);
+  return found;
+}
+
+std::vector<std::string> linesOf(std::string_view text, std::size_t chunk = 64 * 1024) {
+  ChunkedSource source(text, chunk);
+  return linesOf(source);
+}
+
+using Lines = std::vector<std::string>;
+
+TEST(SourceLines, EveryLineEndEndsOneLine) {
+  EXPECT_EQ(linesOf("A\nB\r\nC\rD"), (Lines{"A", "B", "C", "D"}));
+  EXPECT_EQ(linesOf("A\r\r\nB\n\nC\n"), (Lines{"A", "", "B", "", "C"}));
+  EXPECT_EQ(linesOf("\n"), (Lines{""}));
+  EXPECT_EQ(linesOf("\r\n\r"), (Lines{"", ""}));
+  EXPECT_EQ(linesOf(""), Lines{});
+  // lone CRs, then an LF far behind them
+  EXPECT_EQ(linesOf("A\rB\rC\rD\nE"), (Lines{"A", "B", "C", "D", "E"}));
+}
+
+TEST(SourceLines, CtrlZEndsTheSourceOnlyAtALineStart) {
+  EXPECT_EQ(linesOf("A\n\x1a B\nC\n"), (Lines{"A"}));
+  EXPECT_EQ(linesOf("A\x1a\r\n\x1a"), (Lines{"A\x1a"}));
+  EXPECT_EQ(linesOf("\x1a"), Lines{});
+}
+
+TEST(SourceLines, WhereTheReadsSplitTheSourceChangesNoLine) {
+  const std::string text = "/1\r\nLOOP, TAD X\r\rIAC\n\nCLA\r\nHLT 0\r\n\x1aRAL\n";
+  const Lines expected{"/1", "LOOP, TAD X", "", "IAC", "", "CLA", "HLT 0"};
+  for (std::size_t chunk = 1; chunk <= text.size(); ++chunk) {
+    EXPECT_EQ(linesOf(text, chunk), expected) << "reads of " << chunk << " bytes";
+  }
+}
+
+TEST(SourceLines, ALineAcrossTheEndOfABlockKeepsItsFirst255Bytes) {
+  // 64 KiB blocks: the long line starts 100 bytes before the first block ends
+  const std::string lead(64 * 1024 - 100, '\n');
+  const std::string line = std::string(200, 'x') + std::string(100, 'y');
+  const Lines lines = linesOf(lead + line + "\r\nEND");
+  ASSERT_EQ(lines.size(), lead.size() + 2);
+  EXPECT_EQ(lines[lead.size()], line.substr(0, 255));
+  EXPECT_EQ(lines.back(), "END");
+
+  const std::string last(300, 'z');  // the last line, without a line end
+  EXPECT_EQ(linesOf(lead + last).back(), last.substr(0, 255));
 }
 
 }  // namespace
