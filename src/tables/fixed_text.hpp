@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -25,13 +26,13 @@ class FixedText {
   }
 
   void assign(std::string_view text) {
-    const std::size_t kept = std::min(text.size(), Capacity);
-    std::memmove(chars_.data(), text.data(), kept);  // text may be a view of this very text
-    length_ = static_cast<std::uint16_t>(kept);
+    length_ = 0;
+    append(text);  // text may be a view of this very text: append moves, never copies
   }
   void append(std::string_view text) {
     const std::size_t kept = std::min(text.size(), Capacity - length_);
-    std::memmove(chars_.data() + length_, text.data(), kept);
+    // An empty view may point nowhere, and memmove must never be given that.
+    if (kept > 0) std::memmove(chars_.data() + length_, text.data(), kept);
     length_ = static_cast<std::uint16_t>(length_ + kept);
   }
   void push_back(char c) {
@@ -40,6 +41,7 @@ class FixedText {
   void clear() { length_ = 0; }
   // Drops count bytes at position; the caller keeps position + count within the text.
   void erase(std::size_t position, std::size_t count) {
+    assert(position + count <= length_);
     std::memmove(chars_.data() + position, chars_.data() + position + count,
                  length_ - position - count);
     length_ = static_cast<std::uint16_t>(length_ - count);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cassert>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -56,6 +57,12 @@ struct AssemblyState {
   std::int16_t firstPage = 0;
   std::int16_t lastPage = 0;
 
+  // Slot 16 of a page would be slot 0 of the next: no pass may ever reach it.
+  static std::size_t wordIndex(std::int16_t page, std::int16_t slot) {
+    assert(page >= 0 && page < kPageCount && slot >= 0 && slot < kPageSize);
+    return static_cast<std::size_t>(page * kPageSize + slot);
+  }
+
   Table& table(TableId id);
   const Table& table(TableId id) const;
 
@@ -76,10 +83,10 @@ struct AssemblyState {
 
   // The record at slot of page in a page-indexed table (codeTable, poolTable).
   LineRecord& word(TableId id, std::int16_t page, std::int16_t slot) {
-    return table(id)[static_cast<std::size_t>(page * kPageSize + slot)];
+    return table(id)[wordIndex(page, slot)];
   }
   const LineRecord& word(TableId id, std::int16_t page, std::int16_t slot) const {
-    return table(id)[static_cast<std::size_t>(page * kPageSize + slot)];
+    return table(id)[wordIndex(page, slot)];
   }
   LineRecord& codeWord(std::int16_t page, std::int16_t slot) {
     return word(kCodeTable, page, slot);

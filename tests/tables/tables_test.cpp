@@ -32,6 +32,15 @@ TEST(FixedText, AssigningPartOfItselfWorks) {
   EXPECT_EQ(line, "LOOP, TAD X");
 }
 
+// An empty view may point nowhere; taking nothing from it must not touch it.
+TEST(FixedText, TakesAnEmptyViewThatPointsNowhere) {
+  FieldText field("kept");
+  field.append(std::string_view());
+  EXPECT_EQ(field, "kept");
+  field = std::string_view();
+  EXPECT_TRUE(field.empty());
+}
+
 TEST(PageCapacity, SixteenWordsFitTheSeventeenthStopsTheRun) {
   auto state = emptyState();
   state->fill(kCodeCount, 4) = 16;
