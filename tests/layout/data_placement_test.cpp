@@ -83,16 +83,16 @@ TEST(DataBlocks, EveryDeclarationGivesItsWordsInSourceOrder) {
 TEST(DataBlocks, BlockSplitsWhereThePageIsFullAndContinuesAtTheNextPageStart) {
   auto state = emptyState();
   setPage(*state, 1,
-          {{"", "C0"},
-           {"", "C1"},
-           {"", "C2"},
-           {"", "C3"},
-           {"", "C4"},
-           {"", "C5"},
-           {"", "C6"},
-           {"", "C7"},
-           {"", "C8"},
-           {"", "C9"}});
+          {{"", "W0"},
+           {"", "W1"},
+           {"", "W2"},
+           {"", "W3"},
+           {"", "W4"},
+           {"", "W5"},
+           {"", "W6"},
+           {"", "W7"},
+           {"", "W8"},
+           {"", "W9"}});
   setPage(*state, 2, {{"", "CLA"}, {"", "HLT 0"}});
   setProgram(*state, 0, 3);
   state->fill(kInsertionPoint, 1) = 4;
@@ -100,8 +100,8 @@ TEST(DataBlocks, BlockSplitsWhereThePageIsFullAndContinuesAtTheNextPageStart) {
   placeDataBlocks(*state);
   EXPECT_EQ(labels(*state, 1), (Texts{"", "", "", "", "BUF", "BUF[1]", "BUF[2]", "BUF[3]", "BUF[4]",
                                       "BUF[5]", "", "", "", "", "", ""}));
-  EXPECT_EQ(bodies(*state, 1)[10], "C4");
-  EXPECT_EQ(bodies(*state, 1)[15], "C9");
+  EXPECT_EQ(bodies(*state, 1)[10], "W4");
+  EXPECT_EQ(bodies(*state, 1)[15], "W9");
   EXPECT_EQ(labels(*state, 2), (Texts{"BUF[6]", "BUF[7]", "", ""}));
   EXPECT_EQ(bodies(*state, 2), (Texts{"VAR", "VAR", "CLA", "HLT 0"}));
   EXPECT_EQ(state->fill(kInsertionPoint, 1), 10);
