@@ -14,6 +14,7 @@ using testing::emptyState;
 using testing::errorOf;
 using testing::labels;
 using testing::setPage;
+using testing::usePages;
 using testing::Word;
 using Texts = std::vector<std::string>;
 
@@ -34,15 +35,10 @@ std::vector<std::string> codes(const AssemblyState& state, std::int16_t page) {
   return result;
 }
 
-void setProgram(AssemblyState& state, std::int16_t first, std::int16_t last) {
-  state.firstPage = first;
-  state.lastPage = last;
-}
-
 TEST(DataBlocks, ArrayWordsGoInAtTheInsertionPoint) {
   auto state = emptyState();
   setPage(*state, 3, {{"", "CLA"}, {"", "TAD X"}, {"", "HLT 0"}});
-  setProgram(*state, 3, 3);
+  usePages(*state, 3, 3);
   state->fill(kInsertionPoint, 3) = 1;
   fileData(*state, 3, 0, {{"A", "ARRAY[5]", "", " buffer"}});
   placeDataBlocks(*state);
@@ -94,7 +90,7 @@ TEST(DataBlocks, BlockSplitsWhereThePageIsFullAndContinuesAtTheNextPageStart) {
            {"", "W8"},
            {"", "W9"}});
   setPage(*state, 2, {{"", "CLA"}, {"", "HLT 0"}});
-  setProgram(*state, 0, 3);
+  usePages(*state, 0, 3);
   state->fill(kInsertionPoint, 1) = 4;
   fileData(*state, 1, 0, {{"BUF", "ARRAY[8]"}});
   placeDataBlocks(*state);
@@ -111,7 +107,7 @@ TEST(DataBlocks, BlockSplitsWhereThePageIsFullAndContinuesAtTheNextPageStart) {
 // Page 1 has room for four words, so fifteen of its nineteen are left for the pages after it.
 std::unique_ptr<AssemblyState> overflowingPage(std::int16_t lastPage) {
   auto state = emptyState();
-  setProgram(*state, 1, lastPage);
+  usePages(*state, 1, lastPage);
   state->fill(kCodeCount, 1) = 12;
   fileData(*state, 1, 0, {{"BUF", "ARRAY[19]"}});
   return state;
@@ -155,7 +151,7 @@ TEST(DataBlocks, BlockNeverContinuesPastTheLastPage) {
   EXPECT_EQ(state->codeWord(2, 0).label, "");
 
   state = emptyState();
-  setProgram(*state, 15, 15);
+  usePages(*state, 15, 15);
   fileData(*state, 15, 0, {{"BUF", "ARRAY[17]"}});
   EXPECT_EQ(errorOf([&] { placeDataBlocks(*state); }),
             "Error: Array BUF can't continue into page 16.");
@@ -164,7 +160,7 @@ TEST(DataBlocks, BlockNeverContinuesPastTheLastPage) {
 
 TEST(DataBlocks, BlockLongerThanMemoryStopsWhereItRunsOutOfRoom) {
   auto state = emptyState();
-  setProgram(*state, 0, 15);
+  usePages(*state, 0, 15);
   fileData(*state, 0, 0, {{"BIG", "ARRAY[300]"}});
   EXPECT_EQ(errorOf([&] { placeDataBlocks(*state); }),
             "Error: Array BIG can't continue into page 16.");
@@ -180,7 +176,7 @@ TEST(DataBlocks, BlockLongerThanMemoryStopsWhereItRunsOutOfRoom) {
 
 TEST(DataBlocks, MalformedTablesNeverReachBeyondTheirPage) {
   auto state = emptyState();
-  setProgram(*state, 0, 1);
+  usePages(*state, 0, 1);
   fileData(*state, 0, 0,
            {{"Z", "TABLE[0]"},
             {"N", "TABLE[-2]"},
@@ -227,7 +223,7 @@ TEST(DataBlocks, PagesWithoutDataAreLeftAlone) {
   EXPECT_EQ(bodies(*state, 0), (Texts{"CLA"}));
   EXPECT_EQ(state->fill(kCodeCount, 1), 0);
 
-  setProgram(*state, 15, 0);  // a source without pages
+  usePages(*state, 15, 0);  // a source without pages
   fileData(*state, 0, 0, {{"A", "ARRAY[2]"}});
   placeDataBlocks(*state);
   EXPECT_EQ(bodies(*state, 0), (Texts{"CLA"}));
@@ -239,7 +235,7 @@ std::unique_ptr<AssemblyState> threePagesAfterFlow(const std::vector<Word>& firs
   setPage(*state, 0, {{"", "CLA"}, {"", "TAD X"}});
   setPage(*state, 1, {{"", "CLA"}});
   setPage(*state, 2, {{"", "HLT 0"}});
-  setProgram(*state, 0, 2);
+  usePages(*state, 0, 2);
   fileData(*state, 0, 0, firstPageData);
   fileData(*state, 2, 1, {{"L", "ARRAY[1]"}});
   setInsertionPoints(*state);

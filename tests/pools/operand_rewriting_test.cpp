@@ -17,16 +17,12 @@ using testing::emptyState;
 using testing::errorOf;
 using testing::labels;
 using testing::setPage;
+using testing::texts;
+using testing::usePages;
 
 using Words = std::vector<std::string>;
 
 const std::string kFiller = "|BLANK|000|";
-
-// A record as "label|body|code|comment", so that a failure shows all four texts.
-std::string texts(const LineRecord& word) {
-  return word.label.str() + "|" + word.body.str() + "|" + word.code.str() + "|" +
-         word.comment.str();
-}
 
 // All 16 slots of a page, whatever its count says.
 Words slotsOf(const AssemblyState& state, std::int16_t page) {
@@ -45,11 +41,6 @@ Words join(std::initializer_list<Words> parts) {
   Words result;
   for (const Words& part : parts) result.insert(result.end(), part.begin(), part.end());
   return result;
-}
-
-void usePages(AssemblyState& state, std::int16_t first, std::int16_t last) {
-  state.firstPage = first;
-  state.lastPage = last;
 }
 
 void runPoolPasses(AssemblyState& state) {

@@ -16,12 +16,8 @@ using testing::emptyState;
 using testing::errorOf;
 using testing::record;
 using testing::setPage;
-
-// A record as "label|body|code|comment", so that a failure shows all four texts.
-std::string texts(const LineRecord& word) {
-  return word.label.str() + "|" + word.body.str() + "|" + word.code.str() + "|" +
-         word.comment.str();
-}
+using testing::texts;
+using testing::usePages;
 
 std::vector<std::string> poolOf(const AssemblyState& state, std::int16_t page) {
   std::vector<std::string> result;
@@ -37,11 +33,6 @@ std::vector<std::string> labelsIn(const AssemblyState& state, TableId table) {
     result.push_back(state.table(table)[static_cast<std::size_t>(index)].label.str());
   }
   return result;
-}
-
-void usePages(AssemblyState& state, std::int16_t first, std::int16_t last) {
-  state.firstPage = first;
-  state.lastPage = last;
 }
 
 // ---- Lookups ----

@@ -40,6 +40,18 @@ inline void setPage(AssemblyState& state, std::int16_t page, std::initializer_li
   state.fill(kCodeCount, page) = slot;
 }
 
+// The program spans pages first to last, as page directives would have set it.
+inline void usePages(AssemblyState& state, std::int16_t first, std::int16_t last) {
+  state.firstPage = first;
+  state.lastPage = last;
+}
+
+// A record as "label|body|code|comment", so that a failure shows all four texts.
+inline std::string texts(const LineRecord& word) {
+  return word.label.str() + "|" + word.body.str() + "|" + word.code.str() + "|" +
+         word.comment.str();
+}
+
 // The bodies of the words a page holds (its code count of them), for compact checks.
 inline std::vector<std::string> bodies(const AssemblyState& state, std::int16_t page) {
   std::vector<std::string> result;
