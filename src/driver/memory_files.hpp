@@ -18,11 +18,18 @@ class MemoryFiles final : public FileSystem {
   std::map<std::string, std::string> files;
   // When set, writing the listing fails with this Windows number (a full disk, say).
   std::optional<int> listingWriteFailure;
+  // When set, reading the source fails with this Windows number once `after`
+  // bytes have been read: a disk that fails halfway through the file.
+  struct ReadFailure {
+    std::size_t after;
+    int number;
+  };
+  std::optional<ReadFailure> sourceReadFailure;
 
   std::unique_ptr<SourceFile> openSource(const std::string& name) override {
     const auto found = files.find(name);
     if (found == files.end()) throw FileFailure{2, kOpenSource};
-    return std::make_unique<Source>(found->second);
+    return std::make_unique<Source>(found->second, sourceReadFailure);
   }
 
   void writeListing(const std::string& name, std::string_view bytes) override {
@@ -33,12 +40,19 @@ class MemoryFiles final : public FileSystem {
  private:
   class Source final : public SourceFile {
    public:
-    explicit Source(std::string_view bytes) : bytes_(bytes) {}
-    std::size_t read(char* buffer, std::size_t size) override { return bytes_.read(buffer, size); }
+    Source(std::string_view bytes, std::optional<ReadFailure> failure)
+        : bytes_(bytes.substr(0, failure ? failure->after : bytes.size())), failure_(failure) {}
+
+    std::size_t read(char* buffer, std::size_t size) override {
+      const std::size_t count = bytes_.read(buffer, size);
+      if (count == 0 && failure_) throw FileFailure{reportedCode(failure_->number), kReadSource};
+      return count;
+    }
     void close() override {}
 
    private:
     StringSource bytes_;
+    std::optional<ReadFailure> failure_;
   };
 };
 

@@ -103,6 +103,46 @@ TEST(Console, ListingThatCannotBeWrittenEndsWithItsCode) {
   EXPECT_EQ(run(files, "prog\n").status, 5);
 }
 
+TEST(Console, SourceWhoseReadFailsHalfwayEndsTheRunAndLeavesTheOldListing) {
+  const std::string source = "/0\nSTART, CLA\n       TAD ONE\n       HLT 0\nONE,   1\n";
+  for (std::size_t readable : {std::size_t{0}, source.size() / 2, source.size() - 1}) {
+    MemoryFiles files;
+    files.files["prog.txt"] = source;
+    files.files["prog.ovr"] = "old listing";
+    files.sourceReadFailure = {{readable, 30}};
+    const InProcessRun result = run(files, "prog\n");
+    EXPECT_EQ(result.console, std::string(kBanner) + "Runtime error 161 at 0x00402365\r\n")
+        << readable;
+    EXPECT_EQ(result.status, 161);
+    EXPECT_EQ(files.files["prog.ovr"], "old listing");
+  }
+}
+
+// Nothing after a Ctrl-Z that begins a line is read, so a fault there never shows.
+TEST(Console, ReadFailureAfterTheCtrlZThatEndsTheSourceIsNeverMet) {
+  const std::string source = "/0\nHLT 0\n\x1a";
+  MemoryFiles files;
+  files.files["prog.txt"] = source + "unreadable";
+  files.sourceReadFailure = {{source.size(), 30}};
+  const InProcessRun result = run(files, "prog\n");
+  EXPECT_EQ(result.console, kBanner);
+  EXPECT_EQ(files.files["prog.ovr"], "/0\r\n000             HLT 0            721\r\n");
+}
+
+// A read that fails after the lines that already overflow a page is never
+// reached: the reader stops at the first error.
+TEST(Console, ErrorStopBeforeAFailingReadIsReportedAsTheError) {
+  std::string source = "/4\n";
+  for (int i = 0; i < 17; ++i) source += "CLA\n";
+  MemoryFiles files;
+  files.files["prog.txt"] = source + "more lines";
+  files.sourceReadFailure = {{source.size(), 30}};
+  const InProcessRun result = run(files, "prog\n");
+  EXPECT_EQ(result.console, std::string(kBanner) + "Error: Word count exceeded in page 4.\r\n");
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(files.files.count("prog.ovr"), 0u);
+}
+
 TEST(Console, ReportedCodesFollowTheWindowsNumbers) {
   EXPECT_EQ(reportedCode(2), 2);
   EXPECT_EQ(reportedCode(18), 18);

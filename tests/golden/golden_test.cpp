@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "support/listing_shape.hpp"
 #include "support/program.hpp"
 
 namespace ovrik {
@@ -72,8 +73,9 @@ TEST_P(Golden, ListingAndConsoleMatch) {
 
   const fs::path listing = folder / (base + ".ovr");
   const bool listed = fs::exists(listing);
-  checkOrUpdate(fs::path(source).replace_extension(".ovr"), listed ? readFile(listing) : "",
-                listed);
+  const std::string listingBytes = listed ? readFile(listing) : "";
+  checkOrUpdate(fs::path(source).replace_extension(".ovr"), listingBytes, listed);
+  EXPECT_EQ(testing::listingShapeFault(listingBytes), "");
   const bool plainConsole = run.output == kBanner;
   checkOrUpdate(fs::path(source).replace_extension(".console"), run.output, !plainConsole);
   // a run that ends in an error line never leaves a listing, and a listing never comes with one

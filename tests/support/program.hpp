@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -65,8 +67,18 @@ inline std::vector<std::string> programCommand() {
   return command;
 }
 
+// Files the program may write no further than this many bytes; writing past it
+// fails as a full disk does, partway through. 0 for no limit.
+inline void limitFileSize(rlim_t bytes) {
+  if (bytes == 0) return;
+  std::signal(SIGXFSZ, SIG_IGN);  // the write fails with EFBIG instead of ending the program
+  const rlimit limit{bytes, bytes};
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
 // Runs the real program in folder with input as its console input.
-inline ProgramRun runProgram(const std::filesystem::path& folder, std::string_view input) {
+inline ProgramRun runProgram(const std::filesystem::path& folder, std::string_view input,
+                             rlim_t fileSizeLimit = 0) {
   const std::filesystem::path inputFile = folder / ".console-in";
   const std::filesystem::path outputFile = folder / ".console-out";
   writeFile(inputFile, input);
@@ -78,6 +90,7 @@ inline ProgramRun runProgram(const std::filesystem::path& folder, std::string_vi
     if (in < 0 || out < 0 || ::chdir(folder.c_str()) != 0) ::_exit(127);
     ::dup2(in, 0);
     ::dup2(out, 1);
+    limitFileSize(fileSizeLimit);
     std::vector<char*> arguments;
     for (const std::string& word : command) arguments.push_back(const_cast<char*>(word.c_str()));
     arguments.push_back(nullptr);
