@@ -106,7 +106,7 @@ bool isBlank(char c) {
 }
 
 bool isBlankOnly(std::string_view text) {
-  return std::ranges::all_of(text, isBlank);
+  return std::all_of(text.begin(), text.end(), isBlank);
 }
 
 // Every run of blanks becomes one blank, and a blank at either end goes; text
