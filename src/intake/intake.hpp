@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "intake/quiet_lines.hpp"
 #include "tables/byte_stream.hpp"
 #include "tables/tables.hpp"
 
@@ -25,7 +26,8 @@ struct IntegerReading {
 // the number is reduced to its lowest 16 bits.
 IntegerReading readInteger(std::string_view text);
 
-// The first pass: files every source line into the tables.
-void readSource(AssemblyState& state, ByteSource& source);
+// The first pass: files every source line into the tables. The scan passes
+// over runs of lines that file nothing; every scan files the same.
+void readSource(AssemblyState& state, ByteSource& source, ChunkScan scan = fastestChunkScan());
 
 }  // namespace ovrik

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "intake/intake.hpp"
+#include "intake/quiet_lines.hpp"
 #include "intake/source_lines.hpp"
 
 namespace ovrik {
@@ -63,6 +64,16 @@ std::string_view SourceLines::lineAcrossBlocks() {
   acrossBlocks_.append(blockPart(position_, lineEnd));
   passLineEnd(lineEnd);
   return acrossBlocks_.view();
+}
+
+std::string_view SourceLines::unscanned() const {
+  return blockPart(position_, end_);
+}
+
+void SourceLines::skip(std::size_t length) {
+  if (length == 0) return;
+  position_ += length;
+  afterCr_ = false;  // the scan ends after a line end: an LF after it begins an empty line
 }
 
 bool SourceLines::next(std::string_view& line) {
@@ -224,7 +235,7 @@ void handleLine(ReaderState& reader, std::string_view line) {
 
 }  // namespace
 
-void readSource(AssemblyState& state, ByteSource& source) {
+void readSource(AssemblyState& state, ByteSource& source, ChunkScan scan) {
   state.tableCount[kVariableTable] = 0;
   state.tableCount[kConstantTable] = 0;
   state.firstPage = kPageCount - 1;
@@ -232,7 +243,15 @@ void readSource(AssemblyState& state, ByteSource& source) {
   ReaderState reader{state};
   SourceLines lines(source);
   std::string_view line;
-  while (lines.next(line)) handleLine(reader, line);
+  if (scan == ChunkScan::kNone) {
+    while (lines.next(line)) handleLine(reader, line);
+    return;
+  }
+  for (;;) {
+    lines.skip(quietPrefix(lines.unscanned(), scan));
+    if (!lines.next(line)) return;
+    handleLine(reader, line);
+  }
 }
 
 }  // namespace ovrik

@@ -57,6 +57,8 @@ struct AssemblyState {
   std::int16_t firstPage = 0;
   std::int16_t lastPage = 0;
 
+  friend bool operator==(const AssemblyState&, const AssemblyState&) = default;
+
   // Slot 16 of a page would be slot 0 of the next: no pass may ever reach it.
   static std::size_t wordIndex(std::int16_t page, std::int16_t slot) {
     assert(page >= 0 && page < kPageCount && slot >= 0 && slot < kPageSize);

@@ -7,6 +7,7 @@
 
 #include "intake/intake.hpp"
 #include "intake/source_lines.hpp"
+#include "support/chunked_source.hpp"
 #include "support/test_state.hpp"
 #include "tables/byte_stream.hpp"
 
@@ -14,6 +15,7 @@ namespace ovrik {
 namespace {
 
 using testing::bodies;
+using testing::ChunkedSource;
 using testing::emptyState;
 using testing::errorOf;
 
@@ -335,23 +337,6 @@ TEST(SourceReader, EveryByteValueIsAnOrdinaryCharacter) {
 }
 
 // ---- Splitting into lines ----
-
-// Hands the source out in reads of at most chunk bytes, so that a test can
-// put the end of a block anywhere.
-class ChunkedSource final : public ByteSource {
- public:
-  ChunkedSource(std::string_view bytes, std::size_t chunk) : bytes_(bytes), chunk_(chunk) {}
-  std::size_t read(char* buffer, std::size_t size) override {
-    const std::size_t count = std::min({size, chunk_, bytes_.size()});
-    bytes_.copy(buffer, count);
-    bytes_.remove_prefix(count);
-    return count;
-  }
-
- private:
-  std::string_view bytes_;
-  std::size_t chunk_;
-};
 
 std::vector<std::string> linesOf(ByteSource& source) {
   SourceLines lines(source);
