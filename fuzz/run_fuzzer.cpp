@@ -2,12 +2,14 @@
 // Beyond crashes and the sanitizers' findings, a run is a fault when it does not
 // end in exactly one of a listing or one known "Error:" line, when its listing
 // breaks the listing's shape, when the same source gives other bytes a second
-// time, or when a source whose read fails halfway is not reported as such.
+// time, when a source whose read fails halfway is not reported as such, or
+// when passing over lines that file nothing files anything else.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <optional>
 #include <regex>
 #include <sstream>
@@ -16,6 +18,8 @@
 
 #include "driver/driver.hpp"
 #include "driver/memory_files.hpp"
+#include "intake/intake.hpp"
+#include "support/chunked_source.hpp"
 #include "support/listing_shape.hpp"
 
 namespace {
@@ -118,6 +122,46 @@ void checkFailingRead(std::string_view source, const Outcome& whole) {
   }
 }
 
+// The tables the source reader fills, or the line it stops with. The tables
+// are made once: fresh ones for every input would cost more than the run.
+struct Reading {
+  ovrik::AssemblyState* tables;
+  std::string stop;
+
+  bool operator==(const Reading& other) const {
+    return stop == other.stop && *tables == *other.tables;
+  }
+};
+
+Reading readWith(ovrik::ChunkScan scan, std::string_view source, std::size_t readSize) {
+  static std::map<ovrik::ChunkScan, std::unique_ptr<ovrik::AssemblyState>> tablesOfScan;
+  auto& tables = tablesOfScan[scan];
+  if (!tables) tables = std::make_unique<ovrik::AssemblyState>();
+  *tables = ovrik::AssemblyState{};
+  Reading reading{tables.get(), ""};
+  ovrik::testing::ChunkedSource bytes(source, readSize);
+  try {
+    ovrik::readSource(*tables, bytes, scan);
+  } catch (const ovrik::ErrorStop& stop) {
+    reading.stop = stop.message;
+  }
+  return reading;
+}
+
+// Passing over lines that file nothing, with any scan the processor has and
+// wherever the reads end, files what reading line by line files.
+void checkScansAgree(std::string_view source) {
+  const std::size_t readSize = 1 + source.size() % 97;
+  const Reading lineByLine = readWith(ovrik::ChunkScan::kNone, source, readSize);
+  for (const ovrik::ChunkScan scan :
+       {ovrik::ChunkScan::kPortable, ovrik::ChunkScan::kAvx2, ovrik::ChunkScan::kAvx512}) {
+    if (!ovrik::chunkScanAvailable(scan)) continue;
+    if (!(readWith(scan, source, readSize) == lineByLine)) {
+      fault("a scan filed other lines", std::to_string(static_cast<int>(scan)));
+    }
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -126,5 +170,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   checkWholeRun(whole);
   if (runOn(source, std::nullopt) != whole) fault("a second run gave other bytes", whole.console);
   checkFailingRead(source, whole);
+  checkScansAgree(source);
   return 0;
 }
