@@ -2,8 +2,12 @@
 
 #include "intake/quiet_lines_scan.hpp"
 
-#if defined(OVRIK_VECTOR_SCANS) && defined(__GLIBC__)
+#if defined(OVRIK_VECTOR_SCANS) && defined(__GLIBC__) && __has_include(<sys/platform/x86.h>)
+#define OVRIK_LIBC_KNOWS_THE_PROCESSOR
+// The header is written for C, and clang's C++ has no _Bool.
+#define _Bool bool
 #include <sys/platform/x86.h>
+#undef _Bool
 #endif
 
 namespace ovrik {
@@ -24,7 +28,7 @@ ChunkMasks portableChunkMasks(const char* chunk) {
   return masks;
 }
 
-#if defined(OVRIK_VECTOR_SCANS) && defined(__GLIBC__)
+#if defined(OVRIK_LIBC_KNOWS_THE_PROCESSOR)
 // The C library has asked the processor already; asking again (cpuid) costs a
 // small run measurably in a virtual machine, where each question traps.
 bool processorHasAvx2() {
