@@ -18,7 +18,6 @@
 
 #include "driver/driver.hpp"
 #include "driver/memory_files.hpp"
-#include "intake/intake.hpp"
 #include "support/chunked_source.hpp"
 #include "support/listing_shape.hpp"
 
@@ -122,41 +121,22 @@ void checkFailingRead(std::string_view source, const Outcome& whole) {
   }
 }
 
-// The tables the source reader fills, or the line it stops with. The tables
-// are made once: fresh ones for every input would cost more than the run.
-struct Reading {
-  ovrik::AssemblyState* tables;
-  std::string stop;
-
-  bool operator==(const Reading& other) const {
-    return stop == other.stop && *tables == *other.tables;
-  }
-};
-
-Reading readWith(ovrik::ChunkScan scan, std::string_view source, std::size_t readSize) {
-  static std::map<ovrik::ChunkScan, std::unique_ptr<ovrik::AssemblyState>> tablesOfScan;
-  auto& tables = tablesOfScan[scan];
-  if (!tables) tables = std::make_unique<ovrik::AssemblyState>();
-  *tables = ovrik::AssemblyState{};
-  Reading reading{tables.get(), ""};
-  ovrik::testing::ChunkedSource bytes(source, readSize);
-  try {
-    ovrik::readSource(*tables, bytes, scan);
-  } catch (const ovrik::ErrorStop& stop) {
-    reading.stop = stop.message;
-  }
-  return reading;
-}
-
 // Passing over lines that file nothing, with any scan the processor has and
-// wherever the reads end, files what reading line by line files.
+// wherever the reads end, files what reading line by line files. The tables
+// are made once: fresh ones for every input would cost more than the run.
 void checkScansAgree(std::string_view source) {
+  static const auto lineByLine = std::make_unique<ovrik::AssemblyState>();
+  static const auto scanned = std::make_unique<ovrik::AssemblyState>();
   const std::size_t readSize = 1 + source.size() % 97;
-  const Reading lineByLine = readWith(ovrik::ChunkScan::kNone, source, readSize);
+  *lineByLine = ovrik::AssemblyState{};
+  const std::string stop =
+      ovrik::testing::readInChunks(*lineByLine, ovrik::ChunkScan::kNone, source, readSize);
   for (const ovrik::ChunkScan scan :
        {ovrik::ChunkScan::kPortable, ovrik::ChunkScan::kAvx2, ovrik::ChunkScan::kAvx512}) {
     if (!ovrik::chunkScanAvailable(scan)) continue;
-    if (!(readWith(scan, source, readSize) == lineByLine)) {
+    *scanned = ovrik::AssemblyState{};
+    if (ovrik::testing::readInChunks(*scanned, scan, source, readSize) != stop ||
+        !(*scanned == *lineByLine)) {
       fault("a scan filed other lines", std::to_string(static_cast<int>(scan)));
     }
   }

@@ -8,15 +8,14 @@
 #include <string_view>
 #include <vector>
 
-#include "intake/intake.hpp"
 #include "support/chunked_source.hpp"
 #include "support/test_state.hpp"
 
 namespace ovrik {
 namespace {
 
-using testing::ChunkedSource;
 using testing::emptyState;
+using testing::readInChunks;
 
 std::string scanName(ChunkScan scan) {
   switch (scan) {
@@ -228,23 +227,11 @@ TEST(QuietPrefix, TheReaderFilesTheSameWithEveryScanAndEveryReadSize) {
     const std::string source = randomSource(random);
     const std::size_t size = round % 2 == 0 ? 64 * 1024 : readSize(random);
     auto expected = emptyState();
-    ChunkedSource lineByLine(source, size);
-    std::string expectedStop;
-    try {
-      readSource(*expected, lineByLine, ChunkScan::kNone);
-    } catch (const ErrorStop& stop) {
-      expectedStop = stop.message;
-    }
+    const std::string expectedStop = readInChunks(*expected, ChunkScan::kNone, source, size);
     for (ChunkScan scan : scansHere()) {
       auto state = emptyState();
-      ChunkedSource bytes(source, size);
-      std::string stop;
-      try {
-        readSource(*state, bytes, scan);
-      } catch (const ErrorStop& error) {
-        stop = error.message;
-      }
-      ASSERT_EQ(stop, expectedStop) << scanName(scan) << " on " << ::testing::PrintToString(source);
+      ASSERT_EQ(readInChunks(*state, scan, source, size), expectedStop)
+          << scanName(scan) << " on " << ::testing::PrintToString(source);
       ASSERT_TRUE(*state == *expected)
           << scanName(scan) << " reads " << size << " bytes at a time from "
           << ::testing::PrintToString(source);
