@@ -39,11 +39,12 @@ bool chunkScanAvailable(ChunkScan scan);
 // them a byte at a time).
 ChunkMasks chunkMasks(const char* chunk, ChunkScan scan);
 
-// The length of the longest start of bytes made of whole lines, each ended
-// by its CR or LF, that file nothing; bytes begin at a line start. A CR LF
+// The length of a start of bytes that holds only whole lines, each ended by
+// its CR or LF, that file nothing; bytes begin at a line start. A CR LF
 // counts as a CR ending one line and an LF ending an empty one, which files
-// the same. The result may fall short of the longest such start (it is 0
-// whenever the scan is unsure of the first line), never beyond it.
+// the same. The scan stops at the first line it is unsure of, so the result
+// may fall short of the longest such start (it is 0 when that is the first
+// line), never beyond it.
 std::size_t quietPrefix(std::string_view bytes, ChunkScan scan);
 
 }  // namespace ovrik
