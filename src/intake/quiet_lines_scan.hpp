@@ -63,7 +63,7 @@ struct ScanCarries {
   unsigned char inComment = 0;
   unsigned char toNextAfterCode = 0;
   unsigned char toNextAfterComma = 0;
-  unsigned char toPageDigit = 0;
+  unsigned char toStartMark = 0;
 };
 
 // A line files nothing when the part before its first slash is blank, or is
@@ -92,7 +92,7 @@ inline std::uint64_t unsureBits(const ChunkMasks& m, ScanCarries& carries) {
   const std::uint64_t afterComma =
       firstTargetFrom(nextBytes(codeCommas, carries.afterComma), marked, carries.toNextAfterComma);
   const std::uint64_t pageDigits =
-      firstTargetFrom(m.slash & lineStarts, m.startMark | m.lineEnd, carries.toPageDigit) &
+      firstTargetFrom(m.slash & lineStarts, m.startMark | m.lineEnd, carries.toStartMark) &
       m.startMark;
   // A line that begins with a Ctrl-Z ends the source: the reader sees to it,
   // and to a line that begins with a digit too (code, or a rare label).

@@ -220,7 +220,7 @@ std::string randomSource(std::mt19937& random) {
   return source;
 }
 
-TEST(QuietPrefix, TheReaderFilesTheSameWithEveryScanAndEveryReadSize) {
+TEST(QuietLines, TheReaderFilesTheSameWithEveryScanAndEveryReadSize) {
   std::mt19937 random(2026);
   std::uniform_int_distribution<std::size_t> readSize(1, 300);
   for (int round = 0; round < 1500; ++round) {
