@@ -7,12 +7,9 @@
 #include "intake/quiet_lines.hpp"
 #include "tables/byte_stream.hpp"
 #include "tables/tables.hpp"
+#include "tables/word_notation.hpp"
 
 namespace ovrik {
-
-// Word notation: three digits from bits 7-5, 4-3 and 2-0, so 8 is "010" and
-// 255 is "737". Values below -256 keep their sign digit by digit ("00-1").
-std::string wordText(std::int16_t value);
 
 // The code of a constant literal, "" for a text that has none.
 std::string literalCode(std::string_view text);

@@ -45,17 +45,6 @@ std::string characterLiteralCode(std::string_view text) {
 
 }  // namespace
 
-std::string wordText(std::int16_t value) {
-  int v = value;
-  if (v < 0) v += 256;
-  const int low = v % 8;
-  v /= 8;
-  const int middle = v % 4;
-  v /= 4;
-  const int high = v % 8;
-  return std::to_string(high) + std::to_string(middle) + std::to_string(low);
-}
-
 std::string literalCode(std::string_view text) {
   text = firstField(text);
   if (text.empty()) return "";

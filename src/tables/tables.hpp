@@ -14,12 +14,29 @@ inline constexpr std::int16_t kPageCount = 16;
 inline constexpr std::int16_t kPageSize = 16;
 inline constexpr std::int16_t kTableSize = 256;
 
-// One source line or one memory word; records move by copying all four texts.
+// What a memory word is, so that a listing reader or the playground never has
+// to guess it from the texts. Every record starts as code; the passes that make
+// other words say what they made.
+enum class WordKind : std::uint8_t {
+  kCode,             // a word written in the source: instruction, RTNADR, a code literal
+  kJump,             // the jump the page layout inserts over the data
+  kData,             // an element of an ARRAY or TABLE
+  kVariable,         // a pool copy of a VAR or VAR= line
+  kConstant,         // a pool copy of a constant literal line
+  kAddressConstant,  // a pool word that holds the address of a word of another page
+  kFiller,           // a BLANK that fills a page's free words
+};
+
+// One source line or one memory word; records move by copying all their fields.
 struct LineRecord {
   FieldText label;
   FieldText body;
   FieldText code;
   FieldText comment;
+  // The source line the word came from, 1 for the first line of the file; 0
+  // for the words the assembler makes on its own (a jump, a filler word).
+  std::int32_t line = 0;
+  WordKind kind = WordKind::kCode;
 
   friend bool operator==(const LineRecord&, const LineRecord&) = default;
 };
