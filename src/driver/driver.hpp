@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "tables/byte_stream.hpp"
+#include "tables/tables.hpp"
 
 namespace ovrik {
 
@@ -44,6 +45,10 @@ int reportedCode(int windowsNumber);
 // The base name typed at the prompt: up to the line feed, without a CR just
 // before it, cut at 255 bytes and at a NUL.
 std::string readBaseName(std::istream& console);
+
+// The six passes from the source to the assembled words, in their order; throws
+// ErrorStop at the first error and FileFailure when the source cannot be read.
+void assembleProgram(AssemblyState& state, ByteSource& source);
 
 // The whole run: dialogue, passes, listing. Returns the exit status.
 int runAssembler(std::istream& console, std::ostream& output, FileSystem& files);

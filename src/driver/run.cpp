@@ -31,22 +31,13 @@ std::string runtimeErrorLine(const FileFailure& failure) {
   return "Runtime error " + decimal(failure.code) + " at 0x" + location;
 }
 
-void runPasses(AssemblyState& state, SourceFile& source) {
-  readSource(state, source);
-  setInsertionPoints(state);
-  placeDataBlocks(state);
-  buildPagePools(state);
-  rewriteOperands(state);
-  assembleWords(state);
-}
-
 int assembleFile(const std::string& baseName, std::ostream& output, FileSystem& files) {
   const std::string sourceName = fileName(baseName, ".txt");
   const std::string listingName = fileName(baseName, ".ovr");
   const std::unique_ptr<SourceFile> source = files.openSource(sourceName);
   const auto state = std::make_unique<AssemblyState>();
   try {
-    runPasses(*state, *source);
+    assembleProgram(*state, *source);
   } catch (const ErrorStop& stop) {
     writeLine(output, stop.message);
     source->close();
@@ -62,6 +53,15 @@ int assembleFile(const std::string& baseName, std::ostream& output, FileSystem& 
 }
 
 }  // namespace
+
+void assembleProgram(AssemblyState& state, ByteSource& source) {
+  readSource(state, source);
+  setInsertionPoints(state);
+  placeDataBlocks(state);
+  buildPagePools(state);
+  rewriteOperands(state);
+  assembleWords(state);
+}
 
 std::string readBaseName(std::istream& console) {
   std::string name;

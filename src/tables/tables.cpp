@@ -24,8 +24,8 @@ const Table& AssemblyState::table(TableId id) const {
   return constantTable;
 }
 
-void errorStop(std::string message) {
-  throw ErrorStop{std::move(message)};
+void errorStop(std::string message, std::int32_t line) {
+  throw ErrorStop{std::move(message), line};
 }
 
 void checkPageCapacity(const AssemblyState& state, std::int16_t page, std::int16_t adding) {

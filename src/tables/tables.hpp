@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tables/fixed_text.hpp"
 
@@ -61,6 +62,15 @@ enum FillRow : std::int16_t {
 
 using Table = std::array<LineRecord, kTableSize>;
 
+// Something in the source that assembles but is likely not what was meant.
+// The dialogue never shows warnings; the command line and the playground do.
+struct Warning {
+  std::int32_t line = 0;  // the source line, 0 when none applies
+  std::string text;
+
+  friend bool operator==(const Warning&, const Warning&) = default;
+};
+
 // Everything the passes share. The driver owns one and hands it to every pass.
 struct AssemblyState {
   Table codeTable;
@@ -73,6 +83,7 @@ struct AssemblyState {
   std::array<std::array<std::int16_t, kPageCount>, 5> pageFill{};
   std::int16_t firstPage = 0;
   std::int16_t lastPage = 0;
+  std::vector<Warning> warnings;
 
   friend bool operator==(const AssemblyState&, const AssemblyState&) = default;
 
@@ -117,8 +128,10 @@ struct AssemblyState {
 
 // The run ends with an "Error:" line; nothing after it is done.
 struct ErrorStop {
-  std::string message;  // the whole line, without its line end
+  std::string message;    // the whole line, without its line end
+  std::int32_t line = 0;  // the source line it is about, 0 when none applies
 };
+
 
 // A file operation failed; the run ends with a "Runtime error" line.
 struct FileFailure {
@@ -127,7 +140,7 @@ struct FileFailure {
 };
 
 // Stops the run: the driver writes the message as the run's only "Error:" line.
-[[noreturn]] void errorStop(std::string message);
+[[noreturn]] void errorStop(std::string message, std::int32_t line = 0);
 
 // Stops the run when page would hold more than 16 words once `adding` more
 // words are in. Asked before a word is stored, so the 17th word never lands.
