@@ -2,14 +2,12 @@
 // Beyond crashes and the sanitizers' findings, a run is a fault when it does not
 // end in exactly one of a listing or one known "Error:" line, when its listing
 // breaks the listing's shape, when the same source gives other bytes a second
-// time, when a source whose read fails halfway is not reported as such, or
-// when passing over lines that file nothing files anything else.
+// time, or when a source whose read fails halfway is not reported as such.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
-#include <memory>
 #include <optional>
 #include <regex>
 #include <sstream>
@@ -18,12 +16,11 @@
 
 #include "driver/driver.hpp"
 #include "driver/memory_files.hpp"
-#include "support/chunked_source.hpp"
+#include "support/banner.hpp"
 #include "support/listing_shape.hpp"
 
 namespace {
 
-constexpr std::string_view kConsoleHead = "ovrik version 1.01 24 Apr 2009\r\nInput filename: ";
 constexpr std::string_view kSourceName = "fuzz.txt";
 constexpr std::string_view kListingName = "fuzz.ovr";
 constexpr int kReadFault = 30;  // reported as 161
@@ -53,8 +50,8 @@ Outcome runOn(std::string_view source, std::optional<std::size_t> readFailsAfter
   std::ostringstream output;
   const int status = ovrik::runAssembler(console, output, files);
   const std::string written = output.str();
-  if (!written.starts_with(kConsoleHead)) fault("banner and prompt missing", written);
-  return {status, written.substr(kConsoleHead.size()), std::move(files.files)};
+  if (!written.starts_with(ovrik::testing::kBanner)) fault("banner and prompt missing", written);
+  return {status, written.substr(ovrik::testing::kBanner.size()), std::move(files.files)};
 }
 
 // Every message a pass can stop with, as one line. Pages and slots are 0 to
@@ -121,27 +118,6 @@ void checkFailingRead(std::string_view source, const Outcome& whole) {
   }
 }
 
-// Passing over lines that file nothing, with any scan the processor has and
-// wherever the reads end, files what reading line by line files. The tables
-// are made once: fresh ones for every input would cost more than the run.
-void checkScansAgree(std::string_view source) {
-  static const auto lineByLine = std::make_unique<ovrik::AssemblyState>();
-  static const auto scanned = std::make_unique<ovrik::AssemblyState>();
-  const std::size_t readSize = 1 + source.size() % 97;
-  *lineByLine = ovrik::AssemblyState{};
-  const std::string stop =
-      ovrik::testing::readInChunks(*lineByLine, ovrik::ChunkScan::kNone, source, readSize);
-  for (const ovrik::ChunkScan scan :
-       {ovrik::ChunkScan::kPortable, ovrik::ChunkScan::kAvx2, ovrik::ChunkScan::kAvx512}) {
-    if (!ovrik::chunkScanAvailable(scan)) continue;
-    *scanned = ovrik::AssemblyState{};
-    if (ovrik::testing::readInChunks(*scanned, scan, source, readSize) != stop ||
-        !(*scanned == *lineByLine)) {
-      fault("a scan filed other lines", std::to_string(static_cast<int>(scan)));
-    }
-  }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -150,6 +126,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   checkWholeRun(whole);
   if (runOn(source, std::nullopt) != whole) fault("a second run gave other bytes", whole.console);
   checkFailingRead(source, whole);
-  checkScansAgree(source);
   return 0;
 }

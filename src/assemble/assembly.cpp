@@ -37,11 +37,11 @@ struct AddressTable {
   std::array<AddressName, kTableSize> entries;
   std::int16_t count = 0;
 
-  void add(const FieldText& label, std::int16_t address) {
+  void add(const FieldText& label, int address) {
     AddressName& entry = entries[static_cast<std::size_t>(count++)];
     entry.name = label;
     entry.name.append("A");
-    entry.address = address;
+    entry.address = static_cast<std::int16_t>(address);
   }
 
   const AddressName* find(std::string_view name) const {
@@ -53,18 +53,34 @@ struct AddressTable {
   }
 };
 
-std::int16_t addressOf(std::int16_t page, std::int16_t slot) {
-  return static_cast<std::int16_t>(page * kPageSize + slot);
+void nameLabelledWords(const AssemblyState& state, AddressTable& addresses);
+void assembleWord(AssemblyState& state, const AddressTable& addresses, int page, int slot);
+
+}  // namespace
+
+// Every slot of every page is visited, also the trailing filler words of the
+// last page that the listing leaves out, and in address order, so that the
+// error reported is the one at the lowest address.
+void assembleWords(AssemblyState& state) {
+  AddressTable addresses;
+  nameLabelledWords(state, addresses);
+  for (int page = state.firstPage; page <= state.lastPage; ++page) {
+    for (int slot = 0; slot < kPageSize; ++slot) {
+      assembleWord(state, addresses, page, slot);
+    }
+  }
 }
+
+namespace {
 
 // Address constants are left out: a name for one would let a constant point at
 // another constant instead of at the word it stands for.
 void nameLabelledWords(const AssemblyState& state, AddressTable& addresses) {
-  for (std::int16_t page = state.firstPage; page <= state.lastPage; ++page) {
-    for (std::int16_t slot = 0; slot < kPageSize; ++slot) {
+  for (int page = state.firstPage; page <= state.lastPage; ++page) {
+    for (int slot = 0; slot < kPageSize; ++slot) {
       const LineRecord& word = state.codeWord(page, slot);
       if (!word.label.empty() && !word.body.contains("A(")) {
-        addresses.add(word.label, addressOf(page, slot));
+        addresses.add(word.label, page * kPageSize + slot);
       }
     }
   }
@@ -74,11 +90,6 @@ std::string addressNamed(const AddressTable& addresses, std::string_view name) {
   const AddressName* entry = addresses.find(name);
   if (entry == nullptr) errorStop("Error: No label found for " + std::string(name));
   return wordText(entry->address);
-}
-
-// The label alone says where the constant points; its parentheses are not read.
-std::string addressConstantCode(const AddressTable& addresses, const LineRecord& word) {
-  return addressNamed(addresses, word.label);
 }
 
 std::string initialisedVariableCode(const AddressTable& addresses, std::string_view value) {
@@ -99,20 +110,20 @@ const Mnemonic* findMnemonic(std::string_view name) {
 
 // An operand that names no word of the page, the empty one included, is an error:
 // the machine has no other way to reach a word than through its own page.
-std::int16_t slotLabelled(const AssemblyState& state, std::int16_t page, std::string_view name) {
+int slotLabelled(const AssemblyState& state, int page, std::string_view name) {
   if (!name.empty()) {
-    for (std::int16_t slot = 0; slot < kPageSize; ++slot) {
+    for (int slot = 0; slot < kPageSize; ++slot) {
       if (state.codeWord(page, slot).label == name) return slot;
     }
   }
   errorStop("Error: Address not found for " + std::string(name) + ".");
 }
 
-std::string memoryReferenceCode(const AssemblyState& state, std::int16_t page,
-                                std::string_view operation, std::string_view operand) {
+std::string memoryReferenceCode(const AssemblyState& state, int page, std::string_view operation,
+                                std::string_view operand) {
   const bool indirect = operand.starts_with("I ");
   if (indirect) operand.remove_prefix(2);
-  const std::int16_t target = slotLabelled(state, page, operand);
+  const int target = slotLabelled(state, page, operand);
   const auto flagAndSlot = static_cast<std::int16_t>((indirect ? kPageSize : 0) + target);
   return std::string(operation) + wordText(flagAndSlot).substr(1);
 }
@@ -128,7 +139,7 @@ std::string inputOutputCode(std::string_view code, std::string_view port) {
   return result;
 }
 
-std::string instructionCode(const AssemblyState& state, std::int16_t page, std::int16_t slot) {
+std::string instructionCode(const AssemblyState& state, int page, int slot) {
   const std::string_view body = state.codeWord(page, slot).body;
   const std::size_t blank = body.find(' ');
   const std::string_view name = body.substr(0, blank);
@@ -137,8 +148,8 @@ std::string instructionCode(const AssemblyState& state, std::int16_t page, std::
 
   const Mnemonic* mnemonic = findMnemonic(name);
   if (mnemonic == nullptr) {
-    errorStop("Error: Instruction " + std::string(name) + " is not valid in page " + decimal(page) +
-              " line " + decimal(slot) + ".");
+    errorStop("Error: Instruction " + std::string(name) + " is not valid in page " +
+              std::to_string(page) + " line " + std::to_string(slot) + ".");
   }
   const char instructionClass = mnemonic->code[0];
   if (instructionClass == '6') return inputOutputCode(mnemonic->code, operand);
@@ -146,12 +157,12 @@ std::string instructionCode(const AssemblyState& state, std::int16_t page, std::
   return memoryReferenceCode(state, page, mnemonic->code, operand);
 }
 
-void assembleWord(AssemblyState& state, const AddressTable& addresses, std::int16_t page,
-                  std::int16_t slot) {
+void assembleWord(AssemblyState& state, const AddressTable& addresses, int page, int slot) {
   LineRecord& word = state.codeWord(page, slot);
   const std::string_view body = word.body;
   if (body.starts_with("A(")) {
-    word.code = addressConstantCode(addresses, word);
+    // The label alone says where the constant points; its parentheses are not read.
+    word.code = addressNamed(addresses, word.label);
   } else if (body.starts_with("VAR=")) {
     word.code = initialisedVariableCode(addresses, body.substr(4));
   } else if (!keepsEarlierCode(body)) {
@@ -160,18 +171,4 @@ void assembleWord(AssemblyState& state, const AddressTable& addresses, std::int1
 }
 
 }  // namespace
-
-// Every slot of every page is visited, also the trailing filler words of the
-// last page that the listing leaves out, and in address order, so that the
-// error reported is the one at the lowest address.
-void assembleWords(AssemblyState& state) {
-  AddressTable addresses;
-  nameLabelledWords(state, addresses);
-  for (std::int16_t page = state.firstPage; page <= state.lastPage; ++page) {
-    for (std::int16_t slot = 0; slot < kPageSize; ++slot) {
-      assembleWord(state, addresses, page, slot);
-    }
-  }
-}
-
 }  // namespace ovrik

@@ -7,7 +7,6 @@
 namespace ovrik {
 namespace {
 
-constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::size_t kLabelColumns = 12;
 constexpr std::size_t kBodyColumns = 17;
 
@@ -19,11 +18,12 @@ void writeBlanks(ByteSink& listing, std::size_t count) {
 }  // namespace
 
 void writeListing(const AssemblyState& state, ByteSink& listing) {
-  for (std::int16_t page = state.firstPage; page <= state.lastPage; ++page) {
-    listing.write("/" + decimal(page));
+  for (int page = state.firstPage; page <= state.lastPage; ++page) {
+    listing.write("/");
+    listing.write(std::to_string(page));
     listing.write(kLineEnd);
-    const std::int16_t listed = state.fill(kCodeCount, page);
-    for (std::int16_t slot = 0; slot < listed && slot < kPageSize; ++slot) {
+    const int listed = state.fill(kCodeCount, page);
+    for (int slot = 0; slot < listed && slot < kPageSize; ++slot) {
       listing.write(wordText(static_cast<std::int16_t>(page * kPageSize + slot)) + " ");
       writeListingLine(state.codeWord(page, slot), listing);
     }

@@ -14,8 +14,6 @@
 namespace ovrik {
 namespace {
 
-constexpr std::string_view kLineEnd = "\r\n";
-
 void writeLine(std::ostream& output, std::string_view line) {
   output << line << kLineEnd;
   output.flush();
@@ -28,7 +26,7 @@ std::string fileName(const std::string& baseName, std::string_view extension) {
 std::string runtimeErrorLine(const FileFailure& failure) {
   char location[9];
   std::snprintf(location, sizeof location, "%08X", static_cast<unsigned>(failure.location));
-  return "Runtime error " + decimal(failure.code) + " at 0x" + location;
+  return "Runtime error " + std::to_string(failure.code) + " at 0x" + location;
 }
 
 int assembleFile(const std::string& baseName, std::ostream& output, FileSystem& files) {
@@ -68,14 +66,16 @@ std::string readBaseName(std::istream& console) {
   std::size_t length = 0;
   bool endsInCr = false;
   bool cutAtNul = false;
-  for (int c = console.get(); c != std::char_traits<char>::eof() && c != '\n'; c = console.get()) {
+  int c = console.get();
+  for (; c != std::char_traits<char>::eof() && c != '\n'; c = console.get()) {
     ++length;
     endsInCr = c == '\r';
     if (c == '\0') cutAtNul = true;
     if (!cutAtNul && name.size() < kLineLength) name.push_back(static_cast<char>(c));
   }
-  // A CR just before the line feed belongs to the line end, not to the name.
-  if (endsInCr && !cutAtNul && length <= kLineLength) name.pop_back();
+  // A CR just before the line feed belongs to the line end, not to the name; a
+  // CR that the input ends with is part of it.
+  if (c == '\n' && endsInCr && !cutAtNul && length <= kLineLength) name.pop_back();
   return name;
 }
 

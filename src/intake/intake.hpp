@@ -4,12 +4,14 @@
 #include <string>
 #include <string_view>
 
-#include "intake/quiet_lines.hpp"
 #include "tables/byte_stream.hpp"
 #include "tables/tables.hpp"
 #include "tables/word_notation.hpp"
 
 namespace ovrik {
+
+// The first pass: files every source line into the tables.
+void readSource(AssemblyState& state, ByteSource& source);
 
 // The code of a constant literal, "" for a text that has none.
 std::string literalCode(std::string_view text);
@@ -22,9 +24,5 @@ struct IntegerReading {
 // Decimal, "$" hexadecimal or "%" binary, with optional leading blanks and sign;
 // the number is reduced to its lowest 16 bits.
 IntegerReading readInteger(std::string_view text);
-
-// The first pass: files every source line into the tables. The scan passes
-// over runs of lines that file nothing; every scan files the same.
-void readSource(AssemblyState& state, ByteSource& source, ChunkScan scan = fastestChunkScan());
 
 }  // namespace ovrik

@@ -21,11 +21,6 @@ class SourceLines {
   // goes on across the end of the block.
   bool next(std::string_view& line);
 
-  // The rest of the block, for a scan that passes over lines faster than
-  // next(); skip() passes the whole lines it found at its start.
-  std::string_view unscanned() const;
-  void skip(std::size_t length);
-
  private:
   static constexpr int kEnd = -1;
   int peek();

@@ -11,9 +11,6 @@
 namespace ovrik {
 namespace {
 
-constexpr std::string_view kArrayStart = "ARRAY[";
-constexpr std::string_view kTableStart = "TABLE[";
-
 // The words one page declares. Memory has 256 words, so no more than 256 can
 // ever be placed; the rest are only counted, and counted exactly (a block of
 // several large arrays would wrap a 16-bit counter), so that placing a block
@@ -32,16 +29,54 @@ struct DataBlock {
   }
 };
 
+std::span<const LineRecord> pageEntries(const AssemblyState& state, int page);
+void buildDataBlock(DataBlock& block, std::span<const LineRecord> entries);
+void placeDataBlock(AssemblyState& state, int page, const DataBlock& block);
+
+}  // namespace
+
+void placeDataBlocks(AssemblyState& state) {
+  for (int page = state.firstPage; page <= state.lastPage; ++page) {
+    const std::span<const LineRecord> entries = pageEntries(state, page);
+    if (entries.empty()) continue;
+    DataBlock block;
+    buildDataBlock(block, entries);
+    placeDataBlock(state, page, block);
+  }
+}
+
+namespace {
+
 // The page's entries, never reaching past dataTable whatever the counters say.
-std::span<const LineRecord> pageEntries(const AssemblyState& state, std::int16_t page) {
+std::span<const LineRecord> pageEntries(const AssemblyState& state, int page) {
   const int start = std::clamp<int>(state.fill(kDataStart, page), 0, kTableSize);
   const int count = std::clamp<int>(state.fill(kDataCount, page), 0, kTableSize - start);
   return std::span<const LineRecord>(state.dataTable)
       .subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(count));
 }
 
+void appendArray(DataBlock& block, const LineRecord& declaration);
+std::size_t appendTable(DataBlock& block, std::span<const LineRecord> entries,
+                        std::size_t declarationIndex);
+
+void buildDataBlock(DataBlock& block, std::span<const LineRecord> entries) {
+  for (std::size_t index = 0; index < entries.size(); ++index) {
+    const LineRecord& entry = entries[index];
+    if (entry.body.startsWith(kArrayStart)) {
+      appendArray(block, entry);
+      block.kind = "Array ";
+    } else if (entry.body.startsWith(kTableStart)) {
+      index = appendTable(block, entries, index);
+      block.kind = "Table ";
+    } else {
+      continue;  // a value left over from a table does not name the block
+    }
+    block.name = entry.label.str();
+  }
+}
+
 // "ARRAY[12]" gives 12; whatever does not read as a number gives 0.
-std::int16_t declaredCount(std::string_view body) {
+int declaredCount(std::string_view body) {
   if (body.size() <= kArrayStart.size()) return 0;
   return readInteger(body.substr(kArrayStart.size(), body.size() - kArrayStart.size() - 1)).value;
 }
@@ -54,7 +89,9 @@ LineRecord element(const LineRecord& declaration, int index, std::string_view bo
   if (index == 0) {
     word.comment = declaration.comment;
   } else {
-    word.label.append("[" + decimal(index) + "]");
+    word.label.append("[");
+    word.label.append(std::to_string(index));
+    word.label.append("]");
   }
   word.body = body;
   word.code = code;
@@ -62,7 +99,7 @@ LineRecord element(const LineRecord& declaration, int index, std::string_view bo
 }
 
 void appendArray(DataBlock& block, const LineRecord& declaration) {
-  const int count = std::max<int>(declaredCount(declaration.body), 1);
+  const int count = std::max(declaredCount(declaration.body), 1);
   int index = 0;
   for (; index < count && block.hasRoom(); ++index) {
     block.append(element(declaration, index, "VAR", "000"));
@@ -84,40 +121,33 @@ std::size_t appendTable(DataBlock& block, std::span<const LineRecord> entries,
   return last;
 }
 
-void buildDataBlock(DataBlock& block, std::span<const LineRecord> entries) {
-  for (std::size_t index = 0; index < entries.size(); ++index) {
-    const LineRecord& entry = entries[index];
-    if (entry.body.startsWith(kArrayStart)) {
-      appendArray(block, entry);
-      block.kind = "Array ";
-    } else if (entry.body.startsWith(kTableStart)) {
-      index = appendTable(block, entries, index);
-      block.kind = "Table ";
-    } else {
-      continue;  // a value left over from a table does not name the block
-    }
-    block.name = entry.label.str();
-  }
-}
+std::int32_t placeIntoPage(AssemblyState& state, int page, const DataBlock& block,
+                           std::int32_t taken);
+bool acceptsContinuation(const AssemblyState& state, int page);
 
-void moveWordsUp(AssemblyState& state, std::int16_t page, std::int16_t from, std::int16_t by) {
-  for (auto slot = static_cast<std::int16_t>(state.fill(kCodeCount, page) - 1); slot >= from;
-       --slot) {
-    state.codeWord(page, static_cast<std::int16_t>(slot + by)) = state.codeWord(page, slot);
+void placeDataBlock(AssemblyState& state, int page, const DataBlock& block) {
+  std::int32_t taken = placeIntoPage(state, page, block, 0);
+  while (taken < block.length) {
+    ++page;
+    if (!acceptsContinuation(state, page)) {
+      errorStop("Error: " + block.kind + block.name + " can't continue into page " +
+                std::to_string(page) + ".");
+    }
+    taken = placeIntoPage(state, page, block, taken);
   }
 }
 
 // Puts as much of the block as the page has room for at its insertion point.
 // Each page gives at most its 16 slots, so no more than 256 elements are ever
 // taken from the block.
-std::int32_t placeIntoPage(AssemblyState& state, std::int16_t page, const DataBlock& block,
+std::int32_t placeIntoPage(AssemblyState& state, int page, const DataBlock& block,
                            std::int32_t taken) {
   const int room = std::max(kPageSize - state.fill(kCodeCount, page), 0);
-  const auto placed = static_cast<std::int16_t>(std::min(block.length - taken, room));
-  const std::int16_t insertionPoint = state.fill(kInsertionPoint, page);
+  const int placed = std::min(block.length - taken, room);
+  const int insertionPoint = state.fill(kInsertionPoint, page);
   moveWordsUp(state, page, insertionPoint, placed);
-  for (std::int16_t offset = 0; offset < placed; ++offset) {
-    state.codeWord(page, static_cast<std::int16_t>(insertionPoint + offset)) =
+  for (int offset = 0; offset < placed; ++offset) {
+    state.codeWord(page, insertionPoint + offset) =
         block.elements[static_cast<std::size_t>(taken + offset)];
   }
   state.fill(kCodeCount, page) = static_cast<std::int16_t>(state.fill(kCodeCount, page) + placed);
@@ -128,32 +158,9 @@ std::int32_t placeIntoPage(AssemblyState& state, std::int16_t page, const DataBl
 // A continuation must sit where no code runs into it: at the start of a page
 // that control cannot enter from the page before, and never beyond the
 // program's last page, whose words the listing would not show.
-bool acceptsContinuation(const AssemblyState& state, std::int16_t page) {
+bool acceptsContinuation(const AssemblyState& state, int page) {
   return page <= state.lastPage && state.fill(kInsertionPoint, page) == 0;
 }
 
-void placeDataBlock(AssemblyState& state, std::int16_t page, const DataBlock& block) {
-  std::int32_t taken = placeIntoPage(state, page, block, 0);
-  while (taken < block.length) {
-    ++page;
-    if (!acceptsContinuation(state, page)) {
-      errorStop("Error: " + block.kind + block.name + " can't continue into page " + decimal(page) +
-                ".");
-    }
-    taken = placeIntoPage(state, page, block, taken);
-  }
-}
-
 }  // namespace
-
-void placeDataBlocks(AssemblyState& state) {
-  for (std::int16_t page = state.firstPage; page <= state.lastPage; ++page) {
-    const std::span<const LineRecord> entries = pageEntries(state, page);
-    if (entries.empty()) continue;
-    DataBlock block;
-    buildDataBlock(block, entries);
-    placeDataBlock(state, page, block);
-  }
-}
-
 }  // namespace ovrik

@@ -7,6 +7,9 @@
 
 namespace ovrik {
 
+// Console lines and listing lines end in CR LF on every platform.
+inline constexpr std::string_view kLineEnd = "\r\n";
+
 // Where the source bytes come from. read() gives 0 only at the end of the
 // source and throws FileFailure when the read fails.
 class ByteSource {

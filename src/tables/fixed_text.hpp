@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -39,13 +38,6 @@ class FixedText {
     if (length_ < Capacity) chars_[length_++] = c;
   }
   void clear() { length_ = 0; }
-  // Drops count bytes at position; the caller keeps position + count within the text.
-  void erase(std::size_t position, std::size_t count) {
-    assert(position + count <= length_);
-    std::memmove(chars_.data() + position, chars_.data() + position + count,
-                 length_ - position - count);
-    length_ = static_cast<std::uint16_t>(length_ - count);
-  }
 
   std::string_view view() const { return {chars_.data(), length_}; }
   operator std::string_view() const { return view(); }  // NOLINT: read like any text

@@ -1,5 +1,6 @@
 #include "tables/tables.hpp"
 
+#include <string>
 #include <utility>
 
 namespace ovrik {
@@ -28,16 +29,12 @@ void errorStop(std::string message, std::int32_t line) {
   throw ErrorStop{std::move(message), line};
 }
 
-void checkPageCapacity(const AssemblyState& state, std::int16_t page, std::int16_t adding) {
-  if (state.fill(kCodeCount, page) + adding > kPageSize) reportWordCountExceeded(page);
+void checkPageCapacity(const AssemblyState& state, int page, int adding, std::int32_t line) {
+  if (state.fill(kCodeCount, page) + adding > kPageSize) reportWordCountExceeded(page, line);
 }
 
-void reportWordCountExceeded(std::int16_t page) {
-  errorStop("Error: Word count exceeded in page " + decimal(page) + ".");
-}
-
-std::string decimal(int value) {
-  return std::to_string(value);
+void reportWordCountExceeded(int page, std::int32_t line) {
+  errorStop("Error: Word count exceeded in page " + std::to_string(page) + ".", line);
 }
 
 }  // namespace ovrik

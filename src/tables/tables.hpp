@@ -88,7 +88,7 @@ struct AssemblyState {
   friend bool operator==(const AssemblyState&, const AssemblyState&) = default;
 
   // Slot 16 of a page would be slot 0 of the next: no pass may ever reach it.
-  static std::size_t wordIndex(std::int16_t page, std::int16_t slot) {
+  static std::size_t wordIndex(int page, int slot) {
     assert(page >= 0 && page < kPageCount && slot >= 0 && slot < kPageSize);
     return static_cast<std::size_t>(page * kPageSize + slot);
   }
@@ -96,34 +96,25 @@ struct AssemblyState {
   Table& table(TableId id);
   const Table& table(TableId id) const;
 
-  std::int16_t& fill(FillRow row, std::int16_t page) {
+  // The counters stay 16-bit; the passes count with plain ints.
+  std::int16_t& fill(FillRow row, int page) {
+    assert(page >= 0 && page < kPageCount);
     return pageFill[static_cast<std::size_t>(row)][static_cast<std::size_t>(page)];
   }
-  std::int16_t fill(FillRow row, std::int16_t page) const {
+  std::int16_t fill(FillRow row, int page) const {
+    assert(page >= 0 && page < kPageCount);
     return pageFill[static_cast<std::size_t>(row)][static_cast<std::size_t>(page)];
   }
-
-  // Entry index of a table (any table, indexed from its start).
-  LineRecord& entry(TableId id, std::int16_t index) {
-    return table(id)[static_cast<std::size_t>(index)];
-  }
-  const LineRecord& entry(TableId id, std::int16_t index) const {
-    return table(id)[static_cast<std::size_t>(index)];
-  }
+  std::int16_t& count(TableId id) { return tableCount[static_cast<std::size_t>(id)]; }
+  std::int16_t count(TableId id) const { return tableCount[static_cast<std::size_t>(id)]; }
 
   // The record at slot of page in a page-indexed table (codeTable, poolTable).
-  LineRecord& word(TableId id, std::int16_t page, std::int16_t slot) {
+  LineRecord& word(TableId id, int page, int slot) { return table(id)[wordIndex(page, slot)]; }
+  const LineRecord& word(TableId id, int page, int slot) const {
     return table(id)[wordIndex(page, slot)];
   }
-  const LineRecord& word(TableId id, std::int16_t page, std::int16_t slot) const {
-    return table(id)[wordIndex(page, slot)];
-  }
-  LineRecord& codeWord(std::int16_t page, std::int16_t slot) {
-    return word(kCodeTable, page, slot);
-  }
-  const LineRecord& codeWord(std::int16_t page, std::int16_t slot) const {
-    return word(kCodeTable, page, slot);
-  }
+  LineRecord& codeWord(int page, int slot) { return word(kCodeTable, page, slot); }
+  const LineRecord& codeWord(int page, int slot) const { return word(kCodeTable, page, slot); }
 };
 
 // The run ends with an "Error:" line; nothing after it is done.
@@ -131,7 +122,6 @@ struct ErrorStop {
   std::string message;    // the whole line, without its line end
   std::int32_t line = 0;  // the source line it is about, 0 when none applies
 };
-
 
 // A file operation failed; the run ends with a "Runtime error" line.
 struct FileFailure {
@@ -143,11 +133,17 @@ struct FileFailure {
 [[noreturn]] void errorStop(std::string message, std::int32_t line = 0);
 
 // Stops the run when page would hold more than 16 words once `adding` more
-// words are in. Asked before a word is stored, so the 17th word never lands.
-void checkPageCapacity(const AssemblyState& state, std::int16_t page, std::int16_t adding = 0);
-[[noreturn]] void reportWordCountExceeded(std::int16_t page);
+// words are in. Asked before a word is stored, so the 17th word never lands;
+// line is the source line of the word that does not fit.
+void checkPageCapacity(const AssemblyState& state, int page, int adding = 0, std::int32_t line = 0);
+[[noreturn]] void reportWordCountExceeded(int page, std::int32_t line = 0);
 
-// Decimal text of a page, slot or count, as messages write them.
-std::string decimal(int value);
+// Statement texts that more than one pass looks for.
+inline constexpr std::string_view kArrayStart = "ARRAY[";
+inline constexpr std::string_view kTableStart = "TABLE[";
+// "VAR" and "VAR=..." declare a variable: one word, in the pool of the page that uses it.
+inline bool isVariable(std::string_view body) {
+  return body == "VAR" || body.starts_with("VAR=");
+}
 
 }  // namespace ovrik

@@ -21,9 +21,9 @@ using testing::Word;
 const Word kFiller{"", "BLANK", "000", ""};
 
 // A page as operand rewriting leaves it: these words, then filler words up to 16.
-void setFullPage(AssemblyState& state, std::int16_t page, std::initializer_list<Word> words) {
+void setFullPage(AssemblyState& state, int page, std::initializer_list<Word> words) {
   setPage(state, page, words);
-  for (std::int16_t slot = state.fill(kCodeCount, page); slot < kPageSize; ++slot) {
+  for (int slot = state.fill(kCodeCount, page); slot < kPageSize; ++slot) {
     state.codeWord(page, slot) = record(kFiller);
   }
   state.fill(kCodeCount, page) = kPageSize;
@@ -32,40 +32,48 @@ void setFullPage(AssemblyState& state, std::int16_t page, std::initializer_list<
 // Pages first to last, each full of filler words, for a test to place its words in.
 std::unique_ptr<AssemblyState> fillerPages(std::int16_t first, std::int16_t last) {
   auto state = emptyState();
-  for (std::int16_t page = first; page <= last; ++page) setFullPage(*state, page, {});
+  for (int page = first; page <= last; ++page) setFullPage(*state, page, {});
   state->firstPage = first;
   state->lastPage = last;
   return state;
 }
 
-void put(AssemblyState& state, std::int16_t page, std::int16_t slot, const Word& word) {
+void put(AssemblyState& state, int page, int slot, const Word& word) {
   state.codeWord(page, slot) = record(word);
 }
 
-std::string codeAt(const AssemblyState& state, std::int16_t page, std::int16_t slot) {
+std::string codeAt(const AssemblyState& state, int page, int slot) {
   return state.codeWord(page, slot).code.str();
 }
 
 // The codes of the first count words of page.
-std::vector<std::string> codes(const AssemblyState& state, std::int16_t page,
-                               std::int16_t count = kPageSize) {
+std::vector<std::string> codes(const AssemblyState& state, int page, int count = kPageSize) {
   std::vector<std::string> result;
-  for (std::int16_t slot = 0; slot < count; ++slot) result.push_back(codeAt(state, page, slot));
+  for (int slot = 0; slot < count; ++slot) result.push_back(codeAt(state, page, slot));
   return result;
 }
 
 // Assembles and gives the code then at page/slot, or the error line the run stopped with.
-std::string outcome(AssemblyState& state, std::int16_t page, std::int16_t slot) {
+std::string outcome(AssemblyState& state, int page, int slot) {
   const std::string error = errorOf([&] { assembleWords(state); });
   return error.empty() ? codeAt(state, page, slot) : error;
 }
 
 // One page 0 with these words; gives the outcome for the word at slot.
-std::string onePage(std::initializer_list<Word> words, std::int16_t slot) {
+std::string onePage(std::initializer_list<Word> words, int slot) {
   auto state = fillerPages(0, 0);
   setFullPage(*state, 0, words);
   return outcome(*state, 0, slot);
 }
+
+// A statement and the code it gives, or the line the run stops with; slot and
+// page say where, for the cases where that matters.
+struct Case {
+  const char* body;
+  const char* expected;
+  int slot = 0;
+  int page = 0;
+};
 
 TEST(AssemblyPass, EncodesAPageThatReachesAFarLabelThroughAnAddressConstant) {
   auto state = fillerPages(1, 2);
@@ -131,10 +139,6 @@ TEST(AssemblyPass, GivesTheTwoPageExampleProgramItsListedCodes) {
 }
 
 TEST(AssembledInstruction, EveryMnemonicHasItsCode) {
-  struct Case {
-    const char* body;
-    const char* code;
-  };
   // X sits at slot 9, so a direct reference adds "11".
   const Case cases[] = {
       {"AND X", "011"},   {"TAD X", "111"},   {"INC X", "211"},   {"ISZ X", "211"},
@@ -150,28 +154,23 @@ TEST(AssembledInstruction, EveryMnemonicHasItsCode) {
     auto state = fillerPages(0, 0);
     put(*state, 0, 9, {"X", "VAR", "000", ""});
     put(*state, 0, 2, {"", c.body, "", ""});
-    EXPECT_EQ(outcome(*state, 0, 2), c.code);
+    EXPECT_EQ(outcome(*state, 0, 2), c.expected);
   }
 }
 
 TEST(AssembledInstruction, TargetSlotAndIndirectFlagGiveTheLastTwoDigits) {
-  struct Case {
-    std::int16_t targetSlot;
-    const char* body;
-    const char* code;
-  };
   const Case cases[] = {
-      {0, "DCA X", "300"},   {0, "TAD X", "100"},    {7, "TAD X", "107"},    {8, "TAD X", "110"},
-      {10, "TAD X", "112"},  {15, "TAD X", "117"},   {0, "TAD I X", "120"},  {7, "TAD I X", "127"},
-      {8, "TAD I X", "130"}, {10, "TAD I X", "132"}, {15, "TAD I X", "137"}, {15, "JMP I X", "537"},
+      {"DCA X", "300", 0},   {"TAD X", "100", 0},    {"TAD X", "107", 7},    {"TAD X", "110", 8},
+      {"TAD X", "112", 10},  {"TAD X", "117", 15},   {"TAD I X", "120", 0},  {"TAD I X", "127", 7},
+      {"TAD I X", "130", 8}, {"TAD I X", "132", 10}, {"TAD I X", "137", 15}, {"JMP I X", "537", 15},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.body) + " at slot " + std::to_string(c.targetSlot));
+    SCOPED_TRACE(std::string(c.body) + " at slot " + std::to_string(c.slot));
     auto state = fillerPages(5, 5);
-    const auto instructionSlot = static_cast<std::int16_t>((c.targetSlot + 5) % kPageSize);
-    put(*state, 5, c.targetSlot, {"X", "VAR", "000", ""});
+    const int instructionSlot = (c.slot + 5) % kPageSize;
+    put(*state, 5, c.slot, {"X", "VAR", "000", ""});
     put(*state, 5, instructionSlot, {"", c.body, "", ""});
-    EXPECT_EQ(outcome(*state, 5, instructionSlot), c.code);
+    EXPECT_EQ(outcome(*state, 5, instructionSlot), c.expected);
   }
 }
 
@@ -192,17 +191,13 @@ TEST(AssembledInstruction, LowestSlotWinsWhenALabelIsRepeatedInAPage) {
 }
 
 TEST(AssembledInstruction, PortOneSetsTheDeviceBitOfEveryIotInstruction) {
-  struct Case {
-    const char* body;
-    const char* code;
-  };
   const Case cases[] = {
       {"SKF 1", "611"}, {"SDF 1", "631"}, {"KRS 1", "612"}, {"LDS 1", "632"},
       {"RKF 1", "614"}, {"RDF 1", "634"}, {"KRB 1", "616"}, {"LDB 1", "636"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.body);
-    EXPECT_EQ(onePage({{"", c.body, "", ""}}, 0), c.code);
+    EXPECT_EQ(onePage({{"", c.body, "", ""}}, 0), c.expected);
   }
 }
 
@@ -221,10 +216,6 @@ TEST(AssemblyErrors, IotPortOtherThanZeroOrOneStopsTheRun) {
 }
 
 TEST(AssemblyErrors, MnemonicMustMatchTheInstructionSetExactly) {
-  struct Case {
-    const char* body;
-    const char* mnemonic;
-  };
   const Case cases[] = {
       {"tad X", "tad"},       {"Cla", "Cla"},
       {"IAC.CLA", "IAC.CLA"}, {"CLA.IAC.CMA", "CLA.IAC.CMA"},
@@ -237,7 +228,7 @@ TEST(AssemblyErrors, MnemonicMustMatchTheInstructionSetExactly) {
     put(*state, 3, 0, {"", c.body, "", ""});
     put(*state, 3, 1, {"X", "VAR", "000", ""});
     EXPECT_EQ(outcome(*state, 3, 0),
-              "Error: Instruction " + std::string(c.mnemonic) + " is not valid in page 3 line 0.");
+              "Error: Instruction " + std::string(c.expected) + " is not valid in page 3 line 0.");
   }
 }
 
@@ -274,17 +265,13 @@ TEST(AssemblyErrors, MemoryReferenceWithoutOperandStopsTheRun) {
 }
 
 TEST(AssembledInitialisedVariable, TakesTheCodeOfALiteral) {
-  struct Case {
-    const char* body;
-    const char* code;
-  };
   const Case cases[] = {
       {"VAR=5", "005"},  {"VAR=-1", "737"},        {"VAR=#12", "12"},
       {"VAR='A", "201"}, {"VAR=%00000101", "005"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.body);
-    EXPECT_EQ(onePage({{"V", c.body, "", ""}}, 0), c.code);
+    EXPECT_EQ(onePage({{"V", c.body, "", ""}}, 0), c.expected);
   }
 }
 
@@ -302,10 +289,6 @@ TEST(AssembledInitialisedVariable, TakesTheAddressOfALabelWrittenWithATrailingA)
 }
 
 TEST(AssembledInitialisedVariable, ValueThatIsNoAddressNameStopsTheRun) {
-  struct Case {
-    const char* body;
-    const char* error;
-  };
   const Case cases[] = {
       {"VAR=LOOP", "Error: No label found for LOOP"},
       {"VAR=loopa", "Error: No label found for loopa"},
@@ -318,25 +301,21 @@ TEST(AssembledInitialisedVariable, ValueThatIsNoAddressNameStopsTheRun) {
     put(*state, 0, 3, {"LOOP", "CLA", "", ""});
     put(*state, 0, 4, {"LOO", "CLA", "", ""});
     put(*state, 0, 8, {"V", c.body, "", ""});
-    EXPECT_EQ(outcome(*state, 0, 8), c.error);
+    EXPECT_EQ(outcome(*state, 0, 8), c.expected);
   }
 }
 
 TEST(AssembledAddressConstant, HoldsTheAddressOfTheLabelInWordNotation) {
-  struct Case {
-    std::int16_t page;
-    std::int16_t slot;
-    const char* code;
-  };
   const Case cases[] = {
-      {0, 0, "000"}, {1, 3, "023"}, {4, 12, "214"}, {8, 0, "400"}, {10, 9, "511"}, {15, 15, "737"},
+      {"", "000", 0, 0}, {"", "023", 3, 1},  {"", "214", 12, 4},
+      {"", "400", 0, 8}, {"", "511", 9, 10}, {"", "737", 15, 15},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.page) + "/" + std::to_string(c.slot));
     auto state = fillerPages(0, 15);
     put(*state, c.page, c.slot, {"TARGET", "CLA", "", ""});
     put(*state, 7, 7, {"TARGETA", "A(TARGET)", "", ""});
-    EXPECT_EQ(outcome(*state, 7, 7), c.code);
+    EXPECT_EQ(outcome(*state, 7, 7), c.expected);
   }
 }
 

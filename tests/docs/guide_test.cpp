@@ -26,13 +26,15 @@
 
 #include "driver/driver.hpp"
 #include "driver/memory_files.hpp"
+#include "support/banner.hpp"
 
 namespace ovrik {
 namespace {
 
+using testing::kBanner;
+
 namespace fs = std::filesystem;
 
-constexpr std::string_view kBanner = "ovrik version 1.01 24 Apr 2009\r\nInput filename: ";
 constexpr std::string_view kMarker = "ovrik-";
 
 struct Block {

@@ -6,11 +6,12 @@
 
 #include "driver/driver.hpp"
 #include "driver/memory_files.hpp"
+#include "support/banner.hpp"
 
 namespace ovrik {
 namespace {
 
-constexpr std::string_view kBanner = "ovrik version 1.01 24 Apr 2009\r\nInput filename: ";
+using testing::kBanner;
 
 struct InProcessRun {
   std::string console;
@@ -45,6 +46,8 @@ TEST(Console, BaseNameEndsAtTheLineFeedWithoutItsCarriageReturn) {
   EXPECT_EQ(baseNameOf("a\rb\n"), "a\rb");
   EXPECT_EQ(baseNameOf(" my prog \nsecond line\n"), " my prog ");
   EXPECT_EQ(baseNameOf("prog"), "prog");
+  // Input that ends without a line feed keeps its last CR: only a line end drops it.
+  EXPECT_EQ(baseNameOf("abc\r"), "abc\r");
   EXPECT_EQ(baseNameOf(""), "");
   EXPECT_EQ(baseNameOf("\n"), "");
   EXPECT_EQ(baseNameOf("prog.txt\n"), "prog.txt");

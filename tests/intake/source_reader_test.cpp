@@ -297,9 +297,9 @@ TEST(SourceReader, SkippedAndOutOfOrderPagesKeepTheirDataApart) {
   const auto state = readText("/5\nA, ARRAY[1]\n/2\nB, ARRAY[1]\n/9\nC, ARRAY[1]\n");
   EXPECT_EQ(state->firstPage, 2);
   EXPECT_EQ(state->lastPage, 9);
-  EXPECT_EQ(state->entry(kDataTable, state->fill(kDataStart, 5)).label, "A");
-  EXPECT_EQ(state->entry(kDataTable, state->fill(kDataStart, 2)).label, "B");
-  EXPECT_EQ(state->entry(kDataTable, state->fill(kDataStart, 9)).label, "C");
+  EXPECT_EQ(state->dataTable[static_cast<std::size_t>(state->fill(kDataStart, 5))].label, "A");
+  EXPECT_EQ(state->dataTable[static_cast<std::size_t>(state->fill(kDataStart, 2))].label, "B");
+  EXPECT_EQ(state->dataTable[static_cast<std::size_t>(state->fill(kDataStart, 9))].label, "C");
 }
 
 TEST(SourceReader, The257thRecordOfATableStopsTheRun) {

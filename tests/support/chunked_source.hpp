@@ -2,12 +2,9 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <string>
 #include <string_view>
 
-#include "intake/intake.hpp"
 #include "tables/byte_stream.hpp"
-#include "tables/tables.hpp"
 
 namespace ovrik::testing {
 
@@ -27,18 +24,5 @@ class ChunkedSource final : public ByteSource {
   std::string_view bytes_;
   std::size_t chunk_;
 };
-
-// Reads source into tables, readSize bytes at a time, passing over quiet
-// lines with scan; gives the line the reader stopped with, or "".
-inline std::string readInChunks(AssemblyState& tables, ChunkScan scan, std::string_view source,
-                                std::size_t readSize) {
-  ChunkedSource bytes(source, readSize);
-  try {
-    readSource(tables, bytes, scan);
-  } catch (const ErrorStop& stop) {
-    return stop.message;
-  }
-  return "";
-}
 
 }  // namespace ovrik::testing

@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include "support/banner.hpp"
+
 namespace ovrik::testing {
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
@@ -104,7 +106,5 @@ inline ProgramRun runProgram(const std::filesystem::path& folder, std::string_vi
   std::filesystem::remove(outputFile);
   return run;
 }
-
-inline constexpr std::string_view kBanner = "ovrik version 1.01 24 Apr 2009\r\nInput filename: ";
 
 }  // namespace ovrik::testing

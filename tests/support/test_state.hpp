@@ -34,7 +34,7 @@ inline std::unique_ptr<AssemblyState> emptyState() {
 }
 
 // Makes page hold exactly these words (firstPage and lastPage are left to the test).
-inline void setPage(AssemblyState& state, std::int16_t page, std::initializer_list<Word> words) {
+inline void setPage(AssemblyState& state, int page, std::initializer_list<Word> words) {
   std::int16_t slot = 0;
   for (const Word& word : words) state.codeWord(page, slot++) = record(word);
   state.fill(kCodeCount, page) = slot;

@@ -52,12 +52,5 @@ TEST(PageCapacity, SixteenWordsFitTheSeventeenthStopsTheRun) {
             "Error: Word count exceeded in page 12.");
 }
 
-TEST(Tables, StartEmpty) {
-  auto state = emptyState();
-  EXPECT_TRUE(state->codeTable[255].label.empty());
-  EXPECT_EQ(state->tableCount[kVariableTable], 0);
-  EXPECT_EQ(state->fill(kInsertionPoint, 15), 0);
-}
-
 }  // namespace
 }  // namespace ovrik
