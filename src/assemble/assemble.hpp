@@ -8,6 +8,11 @@ namespace ovrik {
 // Gives every word of every page its code.
 void assembleWords(AssemblyState& state);
 
+// Warns of what assembled but is likely not what was meant: a label defined
+// twice in a page, a far reference to a label of several pages, a code that
+// is no word of the machine.
+void findDoubtfulWords(AssemblyState& state);
+
 // Writes every page from the first to the last, one line per listed word.
 void writeListing(const AssemblyState& state, ByteSink& listing);
 // One word line from the label column on, line end included.

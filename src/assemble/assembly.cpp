@@ -53,6 +53,7 @@ struct AddressTable {
   }
 };
 
+void checkMadeEndLabels(const AssemblyState& state);
 void nameLabelledWords(const AssemblyState& state, AddressTable& addresses);
 void assembleWord(AssemblyState& state, const AddressTable& addresses, int page, int slot);
 
@@ -62,6 +63,7 @@ void assembleWord(AssemblyState& state, const AddressTable& addresses, int page,
 // last page that the listing leaves out, and in address order, so that the
 // error reported is the one at the lowest address.
 void assembleWords(AssemblyState& state) {
+  checkMadeEndLabels(state);
   AddressTable addresses;
   nameLabelledWords(state, addresses);
   for (int page = state.firstPage; page <= state.lastPage; ++page) {
@@ -72,6 +74,51 @@ void assembleWords(AssemblyState& state) {
 }
 
 namespace {
+
+const LineRecord* sourceWordLabelled(const AssemblyState& state, int page, std::string_view name);
+bool isReachedByAddressName(const AssemblyState& state, std::string_view name);
+
+// A jump the layout inserted names "END" + page; a word of the source labelled
+// so would take the jump instead of the word behind it, in its page or
+// wherever an address name leads to it.
+void checkMadeEndLabels(const AssemblyState& state) {
+  for (int page = state.firstPage; page <= state.lastPage; ++page) {
+    if (!state.endLabelMade[static_cast<std::size_t>(page)]) continue;
+    const std::string name = "END" + std::to_string(page);
+    const LineRecord* inPage = sourceWordLabelled(state, page, name);
+    const LineRecord* clashing = inPage;
+    if (clashing == nullptr && isReachedByAddressName(state, name)) {
+      for (int other = state.firstPage; other <= state.lastPage && clashing == nullptr; ++other) {
+        clashing = sourceWordLabelled(state, other, name);
+      }
+    }
+    if (clashing != nullptr) {
+      errorStop("Error: Label " + name + " clashes with a name the assembler makes in page " +
+                    std::to_string(page) + ".",
+                clashing->line);
+    }
+  }
+}
+
+const LineRecord* sourceWordLabelled(const AssemblyState& state, int page, std::string_view name) {
+  for (int slot = 0; slot < kPageSize; ++slot) {
+    const LineRecord& word = state.codeWord(page, slot);
+    if (word.label == name && !word.labelMade) return &word;
+  }
+  return nullptr;
+}
+
+bool isReachedByAddressName(const AssemblyState& state, std::string_view name) {
+  const FieldText constant("A(" + std::string(name) + ")");
+  const FieldText variable("VAR=" + std::string(name) + "A");
+  for (int page = state.firstPage; page <= state.lastPage; ++page) {
+    for (int slot = 0; slot < kPageSize; ++slot) {
+      const FieldText& body = state.codeWord(page, slot).body;
+      if (body == constant || body == variable) return true;
+    }
+  }
+  return false;
+}
 
 // Address constants are left out: a name for one would let a constant point at
 // another constant instead of at the word it stands for.
@@ -86,15 +133,16 @@ void nameLabelledWords(const AssemblyState& state, AddressTable& addresses) {
   }
 }
 
-std::string addressNamed(const AddressTable& addresses, std::string_view name) {
+std::string addressNamed(const AddressTable& addresses, std::string_view name, std::int32_t line) {
   const AddressName* entry = addresses.find(name);
-  if (entry == nullptr) errorStop("Error: No label found for " + std::string(name));
+  if (entry == nullptr) errorStop("Error: No label found for " + std::string(name), line);
   return wordText(entry->address);
 }
 
-std::string initialisedVariableCode(const AddressTable& addresses, std::string_view value) {
+std::string initialisedVariableCode(const AddressTable& addresses, std::string_view value,
+                                    std::int32_t line) {
   if (isConstantLiteral(value)) return literalCode(value);
-  return addressNamed(addresses, value);
+  return addressNamed(addresses, value, line);
 }
 
 bool keepsEarlierCode(std::string_view body) {
@@ -110,37 +158,38 @@ const Mnemonic* findMnemonic(std::string_view name) {
 
 // An operand that names no word of the page, the empty one included, is an error:
 // the machine has no other way to reach a word than through its own page.
-int slotLabelled(const AssemblyState& state, int page, std::string_view name) {
+int slotLabelled(const AssemblyState& state, int page, std::string_view name, std::int32_t line) {
   if (!name.empty()) {
     for (int slot = 0; slot < kPageSize; ++slot) {
       if (state.codeWord(page, slot).label == name) return slot;
     }
   }
-  errorStop("Error: Address not found for " + std::string(name) + ".");
+  errorStop("Error: Address not found for " + std::string(name) + ".", line);
 }
 
 std::string memoryReferenceCode(const AssemblyState& state, int page, std::string_view operation,
-                                std::string_view operand) {
+                                std::string_view operand, std::int32_t line) {
   const bool indirect = operand.starts_with("I ");
   if (indirect) operand.remove_prefix(2);
-  const int target = slotLabelled(state, page, operand);
+  const int target = slotLabelled(state, page, operand, line);
   const auto flagAndSlot = static_cast<std::int16_t>((indirect ? kPageSize : 0) + target);
   return std::string(operation) + wordText(flagAndSlot).substr(1);
 }
 
 // Port 1 sets bit 3, the middle digit's low bit.
-std::string inputOutputCode(std::string_view code, std::string_view port) {
+std::string inputOutputCode(std::string_view code, std::string_view port, std::int32_t line) {
   std::string result(code);
   if (port == "1") {
     result[1] = result[1] == '0' ? '1' : '3';
   } else if (port != "0") {
-    errorStop("Error: IOT port " + std::string(port) + " is not valid.");
+    errorStop("Error: IOT port " + std::string(port) + " is not valid.", line);
   }
   return result;
 }
 
 std::string instructionCode(const AssemblyState& state, int page, int slot) {
-  const std::string_view body = state.codeWord(page, slot).body;
+  const LineRecord& word = state.codeWord(page, slot);
+  const std::string_view body = word.body;
   const std::size_t blank = body.find(' ');
   const std::string_view name = body.substr(0, blank);
   const std::string_view operand =
@@ -149,12 +198,13 @@ std::string instructionCode(const AssemblyState& state, int page, int slot) {
   const Mnemonic* mnemonic = findMnemonic(name);
   if (mnemonic == nullptr) {
     errorStop("Error: Instruction " + std::string(name) + " is not valid in page " +
-              std::to_string(page) + " line " + std::to_string(slot) + ".");
+                  std::to_string(page) + " line " + std::to_string(slot) + ".",
+              word.line);
   }
   const char instructionClass = mnemonic->code[0];
-  if (instructionClass == '6') return inputOutputCode(mnemonic->code, operand);
+  if (instructionClass == '6') return inputOutputCode(mnemonic->code, operand, word.line);
   if (instructionClass == '7') return std::string(mnemonic->code);
-  return memoryReferenceCode(state, page, mnemonic->code, operand);
+  return memoryReferenceCode(state, page, mnemonic->code, operand, word.line);
 }
 
 void assembleWord(AssemblyState& state, const AddressTable& addresses, int page, int slot) {
@@ -162,9 +212,9 @@ void assembleWord(AssemblyState& state, const AddressTable& addresses, int page,
   const std::string_view body = word.body;
   if (body.starts_with("A(")) {
     // The label alone says where the constant points; its parentheses are not read.
-    word.code = addressNamed(addresses, word.label);
+    word.code = addressNamed(addresses, word.label, word.line);
   } else if (body.starts_with("VAR=")) {
-    word.code = initialisedVariableCode(addresses, body.substr(4));
+    word.code = initialisedVariableCode(addresses, body.substr(4), word.line);
   } else if (!keepsEarlierCode(body)) {
     word.code = instructionCode(state, page, slot);
   }

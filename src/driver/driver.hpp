@@ -36,6 +36,9 @@ class FileSystem {
   // Creates or replaces the listing with exactly these bytes; throws FileFailure
   // and leaves no partial listing behind.
   virtual void writeListing(const std::string& name, std::string_view bytes) = 0;
+  // Takes away an older listing of that name, if there is one and it is a
+  // plain file; a failure to do so is not an error.
+  virtual void removeListing(const std::string& name) = 0;
 };
 
 // The code a failure is reported with: Windows numbers 19 to 31 come out as

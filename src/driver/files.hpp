@@ -14,6 +14,7 @@ class PlatformFiles final : public FileSystem {
  public:
   std::unique_ptr<SourceFile> openSource(const std::string& name) override;
   void writeListing(const std::string& name, std::string_view bytes) override;
+  void removeListing(const std::string& name) override;
 };
 
 // Makes standard input and output carry bytes unchanged, so that every CR LF

@@ -118,6 +118,10 @@ std::unique_ptr<SourceFile> PlatformFiles::openSource(const std::string& name) {
   return std::make_unique<PosixSource>(descriptor, name);
 }
 
+void PlatformFiles::removeListing(const std::string& name) {
+  removePartialListing(name);
+}
+
 void PlatformFiles::writeListing(const std::string& name, std::string_view bytes) {
   const int descriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (descriptor < 0) fail(errno, name, kWriteFault, kCreateListing);

@@ -95,6 +95,13 @@ std::unique_ptr<SourceFile> PlatformFiles::openSource(const std::string& name) {
   return std::make_unique<WindowsSource>(handle);
 }
 
+void PlatformFiles::removeListing(const std::string& name) {
+  const DWORD attributes = ::GetFileAttributesA(name.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    ::DeleteFileA(name.c_str());
+  }
+}
+
 void PlatformFiles::writeListing(const std::string& name, std::string_view bytes) {
   const HANDLE handle = ::CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -37,6 +37,8 @@ class MemoryFiles final : public FileSystem {
     files[name] = std::string(bytes);
   }
 
+  void removeListing(const std::string& name) override { files.erase(name); }
+
  private:
   class Source final : public SourceFile {
    public:

@@ -59,6 +59,7 @@ void assembleProgram(AssemblyState& state, ByteSource& source) {
   buildPagePools(state);
   rewriteOperands(state);
   assembleWords(state);
+  findDoubtfulWords(state);
 }
 
 std::string readBaseName(std::istream& console) {

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "intake/intake.hpp"
@@ -17,6 +18,7 @@ struct ReaderState {
   // Next free dataTable index: a page's data starts here when it is named, so
   // pages named out of order or again never share data records.
   std::int16_t dataFiled = 0;
+  std::int32_t lineNumber = 0;
 };
 
 void handleLine(ReaderState& reader, std::string_view line);
@@ -31,7 +33,15 @@ void readSource(AssemblyState& state, ByteSource& source) {
   ReaderState reader{state};
   SourceLines lines(source);
   std::string_view line;
-  while (lines.next(line)) handleLine(reader, line);
+  while (lines.next(line)) {
+    ++reader.lineNumber;
+    handleLine(reader, line);
+  }
+  if (state.firstPage > state.lastPage) {
+    addWarning(state, 0,
+               "no page directive (a line \"/0\" to \"/15\"): nothing is assembled and the "
+               "listing is empty");
+  }
 }
 
 namespace {
@@ -64,6 +74,7 @@ void handleLine(ReaderState& reader, std::string_view line) {
   record.label = label;
   record.body = text;
   record.comment = comment;
+  record.line = reader.lineNumber;
   classifyLine(reader, record, text);
 }
 
@@ -74,6 +85,7 @@ void selectPageNamedBy(ReaderState& reader, std::string_view comment) {
   const std::int16_t page = reading.value;
   AssemblyState& tables = reader.tables;
   reader.currentPage = page;
+  tables.directiveLine[static_cast<std::size_t>(page)] = reader.lineNumber;
   tables.fill(kCodeCount, page) = 0;
   tables.fill(kDataCount, page) = 0;
   tables.fill(kDataStart, page) = reader.dataFiled;
@@ -104,6 +116,8 @@ LineText normalisedBlanks(std::string_view text) {
 
 void fileCounted(AssemblyState& tables, TableId id, const LineRecord& record,
                  const char* fullMessage);
+void warnIgnoredBeforeFirstPage(const ReaderState& reader, const LineRecord& record);
+void warnOfTabs(const ReaderState& reader, const LineRecord& record);
 void fileData(ReaderState& reader, LineRecord& record, std::string_view text);
 void fileCode(ReaderState& reader, LineRecord& record, std::string_view text);
 
@@ -112,9 +126,11 @@ void classifyLine(ReaderState& reader, LineRecord& record, std::string_view text
   AssemblyState& tables = reader.tables;
   if (isVariable(text)) {
     record.code = "000";
+    record.kind = WordKind::kVariable;
     fileCounted(tables, kVariableTable, record, "Error: Too many variables.");
   } else if (isConstantLiteral(text) && reader.tableEntriesLeft == 0) {
     record.code = literalCode(text);
+    record.kind = WordKind::kConstant;
     fileCounted(tables, kConstantTable, record, "Error: Too many constants.");
   } else if (text.starts_with(kArrayStart) || text.starts_with(kTableStart) ||
              reader.tableEntriesLeft > 0) {
@@ -124,12 +140,31 @@ void classifyLine(ReaderState& reader, LineRecord& record, std::string_view text
   }
 }
 
+void warnOfNameTakenBefore(AssemblyState& tables, const LineRecord& record);
+
 void fileCounted(AssemblyState& tables, TableId id, const LineRecord& record,
                  const char* fullMessage) {
+  warnOfNameTakenBefore(tables, record);
   std::int16_t& count = tables.count(id);
-  if (count >= kTableSize) errorStop(fullMessage);
+  if (count >= kTableSize) errorStop(fullMessage, record.line);
   tables.table(id)[static_cast<std::size_t>(count)] = record;
   ++count;
+}
+
+// Variables and constants are found by name, the first one filed first: a later
+// one of the same name is never reached.
+void warnOfNameTakenBefore(AssemblyState& tables, const LineRecord& record) {
+  if (record.label.empty()) return;
+  for (const TableId id : {kVariableTable, kConstantTable}) {
+    for (int index = 0; index < tables.count(id); ++index) {
+      const LineRecord& earlier = tables.table(id)[static_cast<std::size_t>(index)];
+      if (earlier.label != record.label) continue;
+      addWarning(tables, record.line,
+                 "label " + shownText(record.label) + " is defined twice; the one on line " +
+                     std::to_string(earlier.line) + " is used");
+      return;
+    }
+  }
 }
 
 // The count between "TABLE[" and the closing character; below 1 or unreadable opens no block.
@@ -142,28 +177,51 @@ std::int16_t tableHeadCount(std::string_view text) {
 }
 
 void fileData(ReaderState& reader, LineRecord& record, std::string_view text) {
+  record.kind = WordKind::kData;
   if (text.starts_with(kTableStart)) {
     reader.tableEntriesLeft = tableHeadCount(text);
   } else if (reader.tableEntriesLeft > 0) {
     record.code = literalCode(text);
     --reader.tableEntriesLeft;
   }
-  if (reader.currentPage == kNoPage) return;  // before any page: classified, never stored
-  if (reader.dataFiled >= kTableSize) errorStop("Error: Too many data lines.");
+  if (reader.currentPage == kNoPage) {  // before any page: classified, never stored
+    warnIgnoredBeforeFirstPage(reader, record);
+    return;
+  }
+  if (reader.dataFiled >= kTableSize) errorStop("Error: Too many data lines.", record.line);
   reader.tables.dataTable[static_cast<std::size_t>(reader.dataFiled)] = record;
   ++reader.dataFiled;
   ++reader.tables.fill(kDataCount, reader.currentPage);
 }
 
 void fileCode(ReaderState& reader, LineRecord& record, std::string_view text) {
-  if (reader.currentPage == kNoPage) return;
+  if (reader.currentPage == kNoPage) {
+    warnIgnoredBeforeFirstPage(reader, record);
+    return;
+  }
+  warnOfTabs(reader, record);
   AssemblyState& tables = reader.tables;
   const std::int16_t page = reader.currentPage;
-  checkPageCapacity(tables, page, 1);
+  checkPageCapacity(tables, page, 1, record.line);
   record.code = text == "RTNADR" ? "000" : "";
   std::int16_t& count = tables.fill(kCodeCount, page);
   tables.codeWord(page, count) = record;
   ++count;
+}
+
+void warnIgnoredBeforeFirstPage(const ReaderState& reader, const LineRecord& record) {
+  addWarning(reader.tables, record.line,
+             "\"" + shownText(record.body) +
+                 "\" comes before the first page directive and is not assembled");
+}
+
+// Only blanks part a label, a mnemonic and an operand: "START,<tab>CLA" is the
+// statement "<tab>CLA", which no mnemonic matches.
+void warnOfTabs(const ReaderState& reader, const LineRecord& record) {
+  if (!record.body.contains("\t")) return;
+  addWarning(reader.tables, record.line,
+             "the statement \"" + shownText(record.body) +
+                 "\" holds a tab, which is a character like any other, not a blank");
 }
 
 }  // namespace

@@ -18,9 +18,10 @@ namespace {
 struct DataBlock {
   std::array<LineRecord, kTableSize> elements;
   std::int32_t length = 0;
-  // Kind word and name of the page's last declaration, for the error message.
+  // Kind word, name and source line of the page's last declaration, for the error message.
   std::string kind;
   std::string name;
+  std::int32_t line = 0;
 
   bool hasRoom() const { return length < kTableSize; }
   void append(const LineRecord& element) {
@@ -72,6 +73,7 @@ void buildDataBlock(DataBlock& block, std::span<const LineRecord> entries) {
       continue;  // a value left over from a table does not name the block
     }
     block.name = entry.label.str();
+    block.line = entry.line;
   }
 }
 
@@ -95,6 +97,8 @@ LineRecord element(const LineRecord& declaration, int index, std::string_view bo
   }
   word.body = body;
   word.code = code;
+  word.line = declaration.line;
+  word.kind = WordKind::kData;
   return word;
 }
 
@@ -131,7 +135,8 @@ void placeDataBlock(AssemblyState& state, int page, const DataBlock& block) {
     ++page;
     if (!acceptsContinuation(state, page)) {
       errorStop("Error: " + block.kind + block.name + " can't continue into page " +
-                std::to_string(page) + ".");
+                    std::to_string(page) + ".",
+                block.line);
     }
     taken = placeIntoPage(state, page, block, taken);
   }

@@ -53,20 +53,22 @@ std::string labelJumpTarget(AssemblyState& state, int page, int target);
 
 // Makes room for a jump over the insertion point where the page has no natural one.
 void insertJumpOverInsertionPoint(AssemblyState& state, int page) {
+  // Neither message is about one word: they name the page's directive.
+  const std::int32_t directive = state.directiveLine[static_cast<std::size_t>(page)];
   const int jumpSlot = firstJumpSlot(state, page);
   if (jumpSlot < 0) {
-    errorStop("Error: No place for a jump in page " + std::to_string(page) + ".");
+    errorStop("Error: No place for a jump in page " + std::to_string(page) + ".", directive);
   }
-  checkPageCapacity(state, page, 1);
+  checkPageCapacity(state, page, 1, directive);
   moveWordsUp(state, page, jumpSlot, 1);
   ++state.fill(kCodeCount, page);
 
   const int target = jumpSlot + 1;
   const std::string targetLabel = labelJumpTarget(state, page, target);
   LineRecord& jump = state.codeWord(page, jumpSlot);
-  jump.label.clear();
+  jump = LineRecord{};
   jump.body = "JMP " + targetLabel;
-  jump.comment.clear();
+  jump.kind = WordKind::kJump;
   state.fill(kInsertionPoint, page) = static_cast<std::int16_t>(target);
 }
 
@@ -83,10 +85,17 @@ int firstJumpSlot(const AssemblyState& state, int page) {
 // next page, so a jump in the last slot names the label without writing it.
 std::string labelJumpTarget(AssemblyState& state, int page, int target) {
   const std::string generated = "END" + std::to_string(page);
-  if (target >= kPageSize) return generated;
-  FieldText& label = state.codeWord(page, target).label;
-  if (label.empty()) label = generated;
-  return label.str();
+  bool& made = state.endLabelMade[static_cast<std::size_t>(page)];
+  if (target >= kPageSize) {
+    made = true;
+    return generated;
+  }
+  LineRecord& word = state.codeWord(page, target);
+  if (word.label.empty()) {
+    word.label = generated;
+    word.labelMade = made = true;
+  }
+  return word.label.str();
 }
 
 // "SZA" and "SMA" carry no blank, so every body that begins with them skips,

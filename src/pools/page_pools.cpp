@@ -66,7 +66,9 @@ void appendToPool(AssemblyState& state, int page, const LineRecord& entry) {
   std::int16_t& count = state.fill(kPoolCount, page);
   // Each word of a page brings at most one entry, so a full pool means a page past
   // its 16 words; it could never be placed, and the slot after it is another page's.
-  if (count >= kPageSize) reportWordCountExceeded(page);
+  if (count >= kPageSize) {
+    reportWordCountExceeded(page, state.directiveLine[static_cast<std::size_t>(page)]);
+  }
   state.word(kPoolTable, page, count) = entry;
   ++count;
 }
@@ -76,20 +78,21 @@ namespace {
 // "TAD I PTR": mnemonic, blank, "I", blank, then the pointer word's name.
 constexpr std::size_t kIndirectPrefixLength = 6;
 
-void bringPointerIntoPool(AssemblyState& state, int page, std::string_view name);
+void bringPointerIntoPool(AssemblyState& state, int page, const LineRecord& instruction);
 
 void buildPagePool(AssemblyState& state, int page) {
   state.fill(kPoolCount, page) = 0;
   const int words = state.fill(kCodeCount, page);
   for (int slot = 0; slot < words; ++slot) {
-    const std::string_view body = state.codeWord(page, slot).body;
-    if (body.find(" I ") == std::string_view::npos) continue;
-    bringPointerIntoPool(state, page, body.substr(std::min(body.size(), kIndirectPrefixLength)));
+    const LineRecord& word = state.codeWord(page, slot);
+    if (word.body.contains(" I ")) bringPointerIntoPool(state, page, word);
   }
 }
 
 // The pointer word of an indirect instruction must be a word of the instruction's page.
-void bringPointerIntoPool(AssemblyState& state, int page, std::string_view name) {
+void bringPointerIntoPool(AssemblyState& state, int page, const LineRecord& instruction) {
+  const std::string_view body = instruction.body;
+  const std::string_view name = body.substr(std::min(body.size(), kIndirectPrefixLength));
   if (isNamedInPage(state, page, name)) return;
   for (const TableId table : {kVariableTable, kConstantTable}) {
     const int index = findInTable(state, table, name);
@@ -99,7 +102,8 @@ void bringPointerIntoPool(AssemblyState& state, int page, std::string_view name)
     }
   }
   errorStop("Error: No variable or constant for " + std::string(name) + " in page " +
-            std::to_string(page) + ".");
+                std::to_string(page) + ".",
+            instruction.line);
 }
 
 // A variable lives in one page only: once a page has it, no other page may take it.

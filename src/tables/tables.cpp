@@ -29,6 +29,22 @@ void errorStop(std::string message, std::int32_t line) {
   throw ErrorStop{std::move(message), line};
 }
 
+void addWarning(AssemblyState& state, std::int32_t line, std::string text) {
+  if (state.warnings.size() < kTableSize) state.warnings.push_back({line, std::move(text)});
+}
+
+std::string shownText(std::string_view text) {
+  std::string shown;
+  for (const char c : text) {
+    if (c == '\t') {
+      shown += "\\t";
+    } else {
+      shown += c;
+    }
+  }
+  return shown;
+}
+
 void checkPageCapacity(const AssemblyState& state, int page, int adding, std::int32_t line) {
   if (state.fill(kCodeCount, page) + adding > kPageSize) reportWordCountExceeded(page, line);
 }

@@ -23,8 +23,8 @@ enum class WordKind : std::uint8_t {
   kJump,             // the jump the page layout inserts over the data
   kData,             // an element of an ARRAY or TABLE
   kVariable,         // a pool copy of a VAR or VAR= line
-  kConstant,         // a pool copy of a constant literal line
-  kAddressConstant,  // a pool word that holds the address of a word of another page
+  kConstant,         // a pool copy of a constant literal line, "A(X)" written in the source too
+  kAddressConstant,  // a pool word the assembler makes to reach a word of another page
   kFiller,           // a BLANK that fills a page's free words
 };
 
@@ -38,6 +38,8 @@ struct LineRecord {
   // for the words the assembler makes on its own (a jump, a filler word).
   std::int32_t line = 0;
   WordKind kind = WordKind::kCode;
+  // The label is the "END" + page the layout gave the word behind its jump.
+  bool labelMade = false;
 
   friend bool operator==(const LineRecord&, const LineRecord&) = default;
 };
@@ -83,6 +85,11 @@ struct AssemblyState {
   std::array<std::array<std::int16_t, kPageCount>, 5> pageFill{};
   std::int16_t firstPage = 0;
   std::int16_t lastPage = 0;
+  // The source line of the directive that named each page last (0: none did),
+  // for the messages about a page as a whole.
+  std::array<std::int32_t, kPageCount> directiveLine{};
+  // Pages whose inserted jump names the "END" + page the layout made.
+  std::array<bool, kPageCount> endLabelMade{};
   std::vector<Warning> warnings;
 
   friend bool operator==(const AssemblyState&, const AssemblyState&) = default;
@@ -137,6 +144,11 @@ struct FileFailure {
 // line is the source line of the word that does not fit.
 void checkPageCapacity(const AssemblyState& state, int page, int adding = 0, std::int32_t line = 0);
 [[noreturn]] void reportWordCountExceeded(int page, std::int32_t line = 0);
+
+// Keeps a warning; a source can give any number, the first 256 are kept.
+void addWarning(AssemblyState& state, std::int32_t line, std::string text);
+// A text as a warning quotes it: a tab shows as "\t".
+std::string shownText(std::string_view text);
 
 // Statement texts that more than one pass looks for.
 inline constexpr std::string_view kArrayStart = "ARRAY[";

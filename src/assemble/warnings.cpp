@@ -1,0 +1,120 @@
+#include <algorithm>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "assemble/assemble.hpp"
+#include "tables/word_notation.hpp"
+
+namespace ovrik {
+namespace {
+
+void warnOfLabelsDefinedTwice(AssemblyState& state, int page);
+void warnOfFarReferencesToSeveralPages(AssemblyState& state, int page);
+void warnOfCodesThatAreNoWords(AssemblyState& state, int page);
+int listedWords(const AssemblyState& state, int page);
+
+}  // namespace
+
+void findDoubtfulWords(AssemblyState& state) {
+  for (int page = state.firstPage; page <= state.lastPage; ++page) {
+    warnOfLabelsDefinedTwice(state, page);
+    warnOfFarReferencesToSeveralPages(state, page);
+    warnOfCodesThatAreNoWords(state, page);
+  }
+  std::stable_sort(state.warnings.begin(), state.warnings.end(),
+                   [](const Warning& a, const Warning& b) { return a.line < b.line; });
+}
+
+namespace {
+
+// Every lookup takes the lowest slot, so the second definition is never reached.
+void warnOfLabelsDefinedTwice(AssemblyState& state, int page) {
+  const int count = listedWords(state, page);
+  for (int slot = 1; slot < count; ++slot) {
+    const LineRecord& word = state.codeWord(page, slot);
+    if (word.label.empty()) continue;
+    for (int earlier = 0; earlier < slot; ++earlier) {
+      const LineRecord& first = state.codeWord(page, earlier);
+      if (first.label != word.label) continue;
+      if (first.line != word.line) {
+        addWarning(state, word.line,
+                   "label " + shownText(word.label) + " is defined twice in page " +
+                       std::to_string(page) + "; the one on line " + std::to_string(first.line) +
+                       " is used");
+      }
+      break;
+    }
+  }
+}
+
+std::vector<int> pagesDefining(const AssemblyState& state, std::string_view name);
+std::string listed(const std::vector<int>& pages);
+
+// The address a far reference takes is that of the lowest word with the label.
+void warnOfFarReferencesToSeveralPages(AssemblyState& state, int page) {
+  const int count = listedWords(state, page);
+  for (int slot = 0; slot < count; ++slot) {
+    const LineRecord& word = state.codeWord(page, slot);
+    if (word.kind != WordKind::kAddressConstant || word.body.size() < 3) continue;
+    const std::string_view body = word.body;
+    const std::string_view target = body.substr(2, body.size() - 3);
+    const std::vector<int> pages = pagesDefining(state, target);
+    if (pages.size() < 2) continue;
+    addWarning(state, word.line,
+               shownText(target) + " is defined in pages " + listed(pages) +
+                   "; the reference from page " + std::to_string(page) +
+                   " goes to the one in page " + std::to_string(pages.front()));
+  }
+}
+
+std::vector<int> pagesDefining(const AssemblyState& state, std::string_view name) {
+  std::vector<int> pages;
+  for (int page = state.firstPage; page <= state.lastPage; ++page) {
+    const int words = listedWords(state, page);
+    for (int slot = 0; slot < words; ++slot) {
+      if (state.codeWord(page, slot).label == FieldText(name)) {
+        pages.push_back(page);
+        break;
+      }
+    }
+  }
+  return pages;
+}
+
+// "1 and 3", "1, 3 and 4".
+std::string listed(const std::vector<int>& pages) {
+  std::string text;
+  for (std::size_t i = 0; i < pages.size(); ++i) {
+    if (i > 0) text += i + 1 == pages.size() ? " and " : ", ";
+    text += std::to_string(pages[i]);
+  }
+  return text;
+}
+
+// "#12" gives the code "12" and a TABLE entry that is no literal gives none:
+// the listing shows them, but such a word has no value the machine could hold.
+void warnOfCodesThatAreNoWords(AssemblyState& state, int page) {
+  const int count = listedWords(state, page);
+  for (int slot = 0; slot < count; ++slot) {
+    const LineRecord& word = state.codeWord(page, slot);
+    if (wordValue(word.code) >= 0) continue;
+    const std::string text =
+        (word.code.empty()
+             ? "\"" + shownText(word.body) + "\" has no code"
+             : "the code \"" + shownText(word.code) + "\" of \"" + shownText(word.body) +
+                   "\" is not three digits of the word notation") +
+        ": the listing is written, but the machine cannot run it";
+    const bool known =
+        std::any_of(state.warnings.begin(), state.warnings.end(),
+                    [&](const Warning& w) { return w.line == word.line && w.text == text; });
+    if (!known) addWarning(state, word.line, text);
+  }
+}
+
+int listedWords(const AssemblyState& state, int page) {
+  return std::min<int>(state.fill(kCodeCount, page), kPageSize);
+}
+
+}  // namespace
+}  // namespace ovrik
