@@ -67,6 +67,7 @@ bool isErrorLine(const std::string& console) {
       "\\.|No variable or constant for " + kAny + " in page " + kNumber +
       "\\.|No label found for " + kAny + "|Address not found for " + kAny + "\\.|IOT port " + kAny +
       " is not valid\\.|Instruction [^ ]* is not valid in page " + kNumber + " line " + kNumber +
+      "\\.|Label " + kAny + " clashes with a name the assembler makes in page " + kNumber +
       "\\.)\r\n");
   const bool oneLine = console.find("\r\n") + 2 == console.size();
   return oneLine && std::regex_match(console, kMessages);

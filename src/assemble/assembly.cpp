@@ -212,7 +212,10 @@ void assembleWord(AssemblyState& state, const AddressTable& addresses, int page,
   const std::string_view body = word.body;
   if (body.starts_with("A(")) {
     // The label alone says where the constant points; its parentheses are not read.
-    word.code = addressNamed(addresses, word.label, word.line);
+    // A constant made for an inserted jump has no source line: its page's directive stands in.
+    const std::int32_t line =
+        word.line != 0 ? word.line : state.directiveLine[static_cast<std::size_t>(page)];
+    word.code = addressNamed(addresses, word.label, line);
   } else if (body.starts_with("VAR=")) {
     word.code = initialisedVariableCode(addresses, body.substr(4), word.line);
   } else if (!keepsEarlierCode(body)) {

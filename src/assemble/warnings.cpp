@@ -99,12 +99,11 @@ void warnOfCodesThatAreNoWords(AssemblyState& state, int page) {
   for (int slot = 0; slot < count; ++slot) {
     const LineRecord& word = state.codeWord(page, slot);
     if (wordValue(word.code) >= 0) continue;
-    const std::string text =
-        (word.code.empty()
-             ? "\"" + shownText(word.body) + "\" has no code"
-             : "the code \"" + shownText(word.code) + "\" of \"" + shownText(word.body) +
-                   "\" is not three digits of the word notation") +
-        ": the listing is written, but the machine cannot run it";
+    std::string text = word.code.empty()
+                           ? quoted(word.body) + " has no code"
+                           : "the code " + quoted(word.code) + " of " + quoted(word.body) +
+                                 " is not three digits of the word notation";
+    text += ": the listing is written, but the machine cannot run it";
     const bool known =
         std::any_of(state.warnings.begin(), state.warnings.end(),
                     [&](const Warning& w) { return w.line == word.line && w.text == text; });

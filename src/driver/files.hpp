@@ -17,8 +17,9 @@ class PlatformFiles final : public FileSystem {
   void removeListing(const std::string& name) override;
 };
 
-// Makes standard input and output carry bytes unchanged, so that every CR LF
-// the run writes reaches the console as CR LF; called once before the run.
+// Makes the standard streams carry bytes unchanged, so that every CR LF the
+// dialogue writes reaches the console as CR LF, and every line feed of the
+// command line stays one byte; called once before the run.
 void prepareConsole();
 
 }  // namespace ovrik

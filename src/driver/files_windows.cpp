@@ -86,6 +86,7 @@ void prepareConsole() {
   // writes into CR CR LF and end the typed name at a Ctrl-Z.
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);  // the command line's diagnostics end in a line feed alone
 }
 
 std::unique_ptr<SourceFile> PlatformFiles::openSource(const std::string& name) {

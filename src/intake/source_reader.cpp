@@ -211,8 +211,7 @@ void fileCode(ReaderState& reader, LineRecord& record, std::string_view text) {
 
 void warnIgnoredBeforeFirstPage(const ReaderState& reader, const LineRecord& record) {
   addWarning(reader.tables, record.line,
-             "\"" + shownText(record.body) +
-                 "\" comes before the first page directive and is not assembled");
+             quoted(record.body) + " comes before the first page directive and is not assembled");
 }
 
 // Only blanks part a label, a mnemonic and an operand: "START,<tab>CLA" is the
@@ -220,8 +219,8 @@ void warnIgnoredBeforeFirstPage(const ReaderState& reader, const LineRecord& rec
 void warnOfTabs(const ReaderState& reader, const LineRecord& record) {
   if (!record.body.contains("\t")) return;
   addWarning(reader.tables, record.line,
-             "the statement \"" + shownText(record.body) +
-                 "\" holds a tab, which is a character like any other, not a blank");
+             "the statement " + quoted(record.body) +
+                 " holds a tab, which is a character like any other, not a blank");
 }
 
 }  // namespace

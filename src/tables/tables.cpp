@@ -45,6 +45,13 @@ std::string shownText(std::string_view text) {
   return shown;
 }
 
+std::string quoted(std::string_view text) {
+  std::string shown(1, '"');
+  shown += shownText(text);
+  shown += '"';
+  return shown;
+}
+
 void checkPageCapacity(const AssemblyState& state, int page, int adding, std::int32_t line) {
   if (state.fill(kCodeCount, page) + adding > kPageSize) reportWordCountExceeded(page, line);
 }

@@ -147,8 +147,9 @@ void checkPageCapacity(const AssemblyState& state, int page, int adding = 0, std
 
 // Keeps a warning; a source can give any number, the first 256 are kept.
 void addWarning(AssemblyState& state, std::int32_t line, std::string text);
-// A text as a warning quotes it: a tab shows as "\t".
+// A text as a warning shows it: a tab as "\t"; quoted, in double quotes.
 std::string shownText(std::string_view text);
+std::string quoted(std::string_view text);
 
 // Statement texts that more than one pass looks for.
 inline constexpr std::string_view kArrayStart = "ARRAY[";

@@ -192,5 +192,95 @@ TEST(Program, CtrlZAtThePromptIsPartOfTheNameNotTheEndOfInput) {
   EXPECT_FALSE(std::filesystem::exists(folder / "ab.ovr"));
 }
 
+// ---- The command line ----
+
+using testing::runCommandLine;
+
+const std::string kGood = "/0\nSTART, CLA\n HLT 0\n";
+const std::string kBad = "/0\nSTART, CLA\n TAX\n";
+const std::string kWarned = "/0\nSTART,\tCLA\n HLT 0\n";  // "\tCLA" is no mnemonic
+const std::string kWarnedOnly = "/0\nX, VAR\nX, VAR\n TAD X\n HLT 0\n";
+
+TEST(ProgramCommandLine, AssemblesEachFileBesideItAndSaysWhatItWrote) {
+  ScratchFolder folder;
+  std::filesystem::create_directory(folder / "lab");
+  writeFile(folder / "lab" / "one.txt", kGood);
+  writeFile(folder / "two.txt", kGood);
+  const auto run = runCommandLine(folder.path(), {"lab/one", "two.txt"});
+  EXPECT_EQ(run.output,
+            "lab/one.txt -> lab/one.ovr: 1 page, 2 words\ntwo.txt -> two.ovr: 1 page, 2 words\n");
+  EXPECT_EQ(run.errors, "");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(readFile(folder / "lab" / "one.ovr"), readFile(folder / "two.ovr"));
+  EXPECT_TRUE(readFile(folder / "two.ovr").starts_with("/0\r\n000 START,      CLA "));
+  EXPECT_EQ(runCommandLine(folder.path(), {"-q", "two"}).output, "");
+}
+
+TEST(ProgramCommandLine, AFailedSourceLeavesNoListingNotEvenAnOldOne) {
+  ScratchFolder folder;
+  writeFile(folder / "bad.txt", kBad);
+  writeFile(folder / "bad.ovr", kOldListing);
+  writeFile(folder / "good.txt", kGood);
+  const auto run = runCommandLine(folder.path(), {"bad", "good", "absent"});
+  EXPECT_EQ(run.errors,
+            "bad.txt:3: error: Instruction TAX is not valid in page 0 line 1.\n"
+            "absent.txt: error: cannot open: no such file\n");
+  EXPECT_EQ(run.output, "good.txt -> good.ovr: 1 page, 2 words\n");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_FALSE(std::filesystem::exists(folder / "bad.ovr"));
+  EXPECT_TRUE(std::filesystem::exists(folder / "good.ovr"));
+}
+
+TEST(ProgramCommandLine, WarningsGoToStandardErrorAndDashWMakesThemErrors) {
+  ScratchFolder folder;
+  writeFile(folder / "tab.txt", kWarned);
+  writeFile(folder / "twice.txt", kWarnedOnly);
+  auto run = runCommandLine(folder.path(), {"-q", "twice"});
+  EXPECT_EQ(run.errors, "twice.txt:3: warning: label X is defined twice; the one on line 2 is used\n");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(std::filesystem::exists(folder / "twice.ovr"));
+
+  run = runCommandLine(folder.path(), {"-W", "twice"});
+  EXPECT_EQ(run.errors,
+            "twice.txt:3: error: label X is defined twice; the one on line 2 is used [-W]\n");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_FALSE(std::filesystem::exists(folder / "twice.ovr"));
+
+  // a tab is shown as \t in the warning; the error that follows quotes the statement as it is
+  run = runCommandLine(folder.path(), {"tab"});
+  EXPECT_EQ(run.errors,
+            "tab.txt:2: warning: the statement \"\\tCLA\" holds a tab, which is a character like "
+            "any other, not a blank\n"
+            "tab.txt:2: error: Instruction \tCLA is not valid in page 0 line 0.\n");
+}
+
+TEST(ProgramCommandLine, UsageErrorsHelpAndVersion) {
+  ScratchFolder folder;
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    const char* outputStart;
+    const char* errorsStart;
+  };
+  const Case cases[] = {
+      {{"--version"}, 0, "ovrik " OVRIK_VERSION "\n", ""},
+      {{"--help"}, 0, "usage: ovrik ", ""},
+      {{"-x", "prog"}, 2, "", "ovrik: unknown option '-x'\n"},
+      {{"-q"}, 2, "", "ovrik: no source file given\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.front());
+    const auto run = runCommandLine(folder.path(), c.args);
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_TRUE(run.output.starts_with(c.outputStart)) << run.output;
+    EXPECT_TRUE(run.errors.starts_with(c.errorsStart)) << run.errors;
+  }
+  const std::string help = runCommandLine(folder.path(), {"--help"}).output;
+  for (const char* option : {"-q", "-W", "--run", "--input", "--steps", "--start", "--trace",
+                             "--dump", "--version"}) {
+    EXPECT_NE(help.find(option), std::string::npos) << option;
+  }
+}
+
 }  // namespace
 }  // namespace ovrik

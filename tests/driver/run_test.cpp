@@ -178,5 +178,45 @@ TEST(Console, SourceWithoutPagesGivesAnEmptyListing) {
   EXPECT_EQ(files.files["empty.ovr"], "");
 }
 
+// Every word of the assembled program says where it came from: its kind, and
+// the source line that made it.
+TEST(AssembledProgram, EveryWordKnowsItsKindAndSourceLine) {
+  const std::string source =
+      "/0\n"                  // 1
+      "START, TAD ONE\n"      // 2
+      "       JMS SUB\n"      // 3: needs the address constant SUBA
+      "       CLA\n"          // 4
+      "/1\n"                  // 5: control runs in, and on: a jump over the data
+      "       CLA\n"          // 6
+      "SUB,   RTNADR\n"       // 7
+      "       TAD V\n"        // 8
+      "BUF,   ARRAY[2]\n"     // 9
+      "/2\n"                  // 10
+      "       HLT 0\n"        // 11
+      "V,     VAR\n"          // 12
+      "ONE,   1\n";           // 13
+  auto state = std::make_unique<AssemblyState>();
+  StringSource bytes(source);
+  assembleProgram(*state, bytes);
+  const auto kindAndLine = [&](int page, std::string_view label, std::string_view body) {
+    for (int slot = 0; slot < kPageSize; ++slot) {
+      const LineRecord& word = state->codeWord(page, slot);
+      if (word.label == label && word.body == body) return std::pair{word.kind, word.line};
+    }
+    ADD_FAILURE() << label << " " << body << " not in page " << page;
+    return std::pair{WordKind::kCode, -1};
+  };
+  using K = WordKind;
+  EXPECT_EQ(kindAndLine(0, "START", "TAD ONE"), std::pair(K::kCode, 2));
+  EXPECT_EQ(kindAndLine(0, "ONE", "1"), std::pair(K::kConstant, 13));
+  EXPECT_EQ(kindAndLine(0, "SUBA", "A(SUB)"), std::pair(K::kAddressConstant, 3));
+  EXPECT_EQ(kindAndLine(0, "", "BLANK"), std::pair(K::kFiller, 0));
+  EXPECT_EQ(kindAndLine(1, "", "JMP END1"), std::pair(K::kJump, 0));
+  EXPECT_EQ(kindAndLine(1, "END1", "CLA"), std::pair(K::kCode, 6));
+  EXPECT_EQ(kindAndLine(1, "V", "VAR"), std::pair(K::kVariable, 12));
+  EXPECT_EQ(kindAndLine(1, "BUF", "VAR"), std::pair(K::kData, 9));
+  EXPECT_EQ(kindAndLine(1, "BUF[1]", "VAR"), std::pair(K::kData, 9));
+}
+
 }  // namespace
 }  // namespace ovrik

@@ -1,7 +1,9 @@
 // Whole runs of the real program against committed results. A case is a
 // source NAME.txt with its expected listing NAME.ovr (none when the run must
 // leave no listing) and, when the console shows more than the banner and the
-// prompt, its expected console bytes NAME.console. Adding a case is adding files.
+// prompt, its expected console bytes NAME.console; when the command line
+// reports anything, its expected standard error NAME.stderr. Adding a case is
+// adding files.
 //
 // OVRIK_UPDATE_GOLDEN=1 rewrites the expected files from what the program does;
 // read the difference before committing it.
@@ -81,6 +83,30 @@ TEST_P(Golden, ListingAndConsoleMatch) {
   // a run that ends in an error line never leaves a listing, and a listing never comes with one
   EXPECT_EQ(listed, plainConsole) << run.output;
   EXPECT_EQ(run.status, 0);
+}
+
+// The command line writes the dialogue's listing, or none, and says on which
+// source line each error and warning is.
+TEST_P(Golden, CommandLineWritesTheSameListingAndNamesTheLine) {
+  const fs::path source = GetParam();
+  const std::string base = source.stem().string();
+  ScratchFolder folder;
+  fs::copy_file(source, folder.path() / source.filename());
+  const testing::ProgramRun run =
+      testing::runCommandLine(folder.path(), {"-q", source.filename().string()});
+
+  const fs::path listing = folder / (base + ".ovr");
+  const bool listed = fs::exists(listing);
+  if (!updating()) {
+    const fs::path expected = fs::path(source).replace_extension(".ovr");
+    EXPECT_EQ(listed, fs::exists(expected));
+    if (listed && fs::exists(expected)) {
+      EXPECT_EQ(readFile(listing), readFile(expected));
+    }
+  }
+  checkOrUpdate(fs::path(source).replace_extension(".stderr"), run.errors, !run.errors.empty());
+  EXPECT_EQ(run.output, "");
+  EXPECT_EQ(run.status, listed ? 0 : 1);
 }
 
 std::string caseName(const ::testing::TestParamInfo<fs::path>& info) {

@@ -55,6 +55,7 @@ inline std::string readFile(const std::filesystem::path& path) {
 struct ProgramRun {
   std::string output;  // everything written to standard output
   int status = -1;     // exit status
+  std::string errors;  // everything written to standard error
 };
 
 // The program under test: the native build unless OVRIK_PROGRAM names another
@@ -78,20 +79,25 @@ inline void limitFileSize(rlim_t bytes) {
   ::setrlimit(RLIMIT_FSIZE, &limit);
 }
 
-// Runs the real program in folder with input as its console input.
+// Runs the real program in folder with input as its standard input and args
+// as its arguments (none: the dialogue).
 inline ProgramRun runProgram(const std::filesystem::path& folder, std::string_view input,
-                             rlim_t fileSizeLimit = 0) {
+                             rlim_t fileSizeLimit = 0, const std::vector<std::string>& args = {}) {
   const std::filesystem::path inputFile = folder / ".console-in";
   const std::filesystem::path outputFile = folder / ".console-out";
+  const std::filesystem::path errorFile = folder / ".console-err";
   writeFile(inputFile, input);
-  const std::vector<std::string> command = programCommand();
+  std::vector<std::string> command = programCommand();
+  command.insert(command.end(), args.begin(), args.end());
   const pid_t child = ::fork();
   if (child == 0) {
     const int in = ::open(inputFile.c_str(), O_RDONLY);
     const int out = ::open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in < 0 || out < 0 || ::chdir(folder.c_str()) != 0) ::_exit(127);
+    const int err = ::open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in < 0 || out < 0 || err < 0 || ::chdir(folder.c_str()) != 0) ::_exit(127);
     ::dup2(in, 0);
     ::dup2(out, 1);
+    ::dup2(err, 2);
     limitFileSize(fileSizeLimit);
     std::vector<char*> arguments;
     for (const std::string& word : command) arguments.push_back(const_cast<char*>(word.c_str()));
@@ -101,10 +107,16 @@ inline ProgramRun runProgram(const std::filesystem::path& folder, std::string_vi
   }
   int status = 0;
   ::waitpid(child, &status, 0);
-  ProgramRun run{readFile(outputFile), WIFEXITED(status) ? WEXITSTATUS(status) : -1};
-  std::filesystem::remove(inputFile);
-  std::filesystem::remove(outputFile);
+  ProgramRun run{readFile(outputFile), WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+                 readFile(errorFile)};
+  for (const auto& file : {inputFile, outputFile, errorFile}) std::filesystem::remove(file);
   return run;
+}
+
+// Runs the real program's command line in folder, with nothing on standard input.
+inline ProgramRun runCommandLine(const std::filesystem::path& folder,
+                                 const std::vector<std::string>& args, std::string_view input = "") {
+  return runProgram(folder, input, 0, args);
 }
 
 }  // namespace ovrik::testing
