@@ -15,7 +15,7 @@ endif()
 
 set(OVRIK_EMSCRIPTEN_TOOLCHAIN /usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake
     CACHE FILEPATH "emscripten's CMake toolchain file, for the playground")
-set(OVRIK_PACKAGE_MAINTAINER "Seed 28098092 maintainers <maintainers@users.noreply.c-seed-28098092.example>"
+set(OVRIK_PACKAGE_MAINTAINER "ovrik maintainers <maintainers@ovrik.example.org>"
     CACHE STRING "Maintainer named in the Debian package and its changelog")
 
 include(ExternalProject)
