@@ -120,7 +120,9 @@ std::size_t appendTable(DataBlock& block, std::span<const LineRecord> entries,
   std::size_t last = declarationIndex;
   for (int index = 0; index < count && last + 1 < entries.size(); ++index) {
     const LineRecord& value = entries[++last];
-    block.append(element(declaration, index, value.body, value.code));
+    LineRecord word = element(declaration, index, value.body, value.code);
+    word.line = value.line;  // a value is found, and fixed, on its own line
+    block.append(word);
   }
   return last;
 }

@@ -194,7 +194,10 @@ TEST(AssembledProgram, EveryWordKnowsItsKindAndSourceLine) {
       "/2\n"                  // 10
       "       HLT 0\n"        // 11
       "V,     VAR\n"          // 12
-      "ONE,   1\n";           // 13
+      "ONE,   1\n"            // 13
+      "T,     TABLE[2]\n"     // 14
+      "       'A\n"           // 15
+      "       'B\n";          // 16
   auto state = std::make_unique<AssemblyState>();
   StringSource bytes(source);
   assembleProgram(*state, bytes);
@@ -216,6 +219,8 @@ TEST(AssembledProgram, EveryWordKnowsItsKindAndSourceLine) {
   EXPECT_EQ(kindAndLine(1, "V", "VAR"), std::pair(K::kVariable, 12));
   EXPECT_EQ(kindAndLine(1, "BUF", "VAR"), std::pair(K::kData, 9));
   EXPECT_EQ(kindAndLine(1, "BUF[1]", "VAR"), std::pair(K::kData, 9));
+  EXPECT_EQ(kindAndLine(2, "T", "'A"), std::pair(K::kData, 15));
+  EXPECT_EQ(kindAndLine(2, "T[1]", "'B"), std::pair(K::kData, 16));
 }
 
 }  // namespace
