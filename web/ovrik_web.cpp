@@ -1,58 +1,331 @@
-// The assembler for the browser playground: one whole run in memory, as the
-// console program does it when the base name is typed at the prompt.
+// The core for the browser playground. Assembling gives the console's bytes
+// and the listing's bytes exactly as the console program writes them, and
+// beside them what the page shows in its views: every memory word with its
+// kind and source line, the error's line and the warnings. The page reads
+// nothing out of the listing text itself.
+//
+// Every call that returns text returns a NUL-terminated JSON text that stays
+// valid until the next call of the same kind. Texts that come from the source
+// are written one character per byte (bytes above 127 as \u0080 to \u00ff), so
+// the page gets back the exact bytes.
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
+#include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
 
+#include "assemble/assemble.hpp"
 #include "driver/driver.hpp"
 #include "driver/memory_files.hpp"
+#include "json_text.hpp"
+#include "machine/machine.hpp"
+#include "run_session.hpp"
+#include "tables/byte_stream.hpp"
+#include "tables/tables.hpp"
+#include "tables/word_notation.hpp"
 
+namespace ovrik::web {
 namespace {
 
 // Any name will do: nothing the run prints or writes depends on it, as long as
 // it is short enough that the listing's name cannot come out as the source's.
 constexpr const char* kBaseName = "program";
 
-// The result block's header, four little-endian 32-bit words ahead of the bytes.
-constexpr std::size_t kHeaderWords = 4;
-constexpr std::uint32_t kNoListing = 0xFFFFFFFFU;
+const char* kindName(WordKind kind) {
+  switch (kind) {
+    case WordKind::kCode:
+      return "code";
+    case WordKind::kJump:
+      return "jump";
+    case WordKind::kData:
+      return "data";
+    case WordKind::kVariable:
+      return "variable";
+    case WordKind::kConstant:
+      return "constant";
+    case WordKind::kAddressConstant:
+      return "address";
+    case WordKind::kFiller:
+      return "filler";
+  }
+  return "code";
+}
 
-void putWord(unsigned char* at, std::uint32_t word) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<unsigned char>(word >> (8 * i));
+// The console program's whole run in memory, as if the base name had been
+// typed at its prompt.
+struct ConsoleRun {
+  int status = 0;
+  std::string console;
+  std::optional<std::string> listing;
+};
+
+ConsoleRun runAsTheConsoleDoes(std::string_view source) {
+  const std::string base = kBaseName;
+  MemoryFiles files;
+  files.files[base + ".txt"] = std::string(source);
+  std::istringstream console(base + "\n");
+  std::ostringstream output;
+  ConsoleRun run;
+  run.status = runAssembler(console, output, files);
+  run.console = output.str();
+  const auto listing = files.files.find(base + ".ovr");
+  if (listing != files.files.end()) run.listing = listing->second;
+  return run;
+}
+
+// The words the listing shows, page by page, as the listing writer walks them.
+bool isListed(const AssemblyState& state, int address) {
+  const auto page = static_cast<std::int16_t>(address / kPageSize);
+  const auto slot = static_cast<std::int16_t>(address % kPageSize);
+  return page >= state.firstPage && page <= state.lastPage && slot < state.fill(kCodeCount, page);
+}
+
+void writeWord(JsonText& json, const AssemblyState* state, int address) {
+  json.beginObject();
+  json.key("address").number(address);
+  if (state == nullptr || !isListed(*state, address)) {
+    json.key("kind").text("outside");
+    json.key("listed").boolean(false);
+    json.endObject();
+    return;
+  }
+  const LineRecord& word = state->codeWord(static_cast<std::int16_t>(address / kPageSize),
+                                           static_cast<std::int16_t>(address % kPageSize));
+  const int value = wordValue(word.code);
+  json.key("kind").text(kindName(word.kind));
+  json.key("listed").boolean(true);
+  json.key("label").text(word.label);
+  json.key("statement").text(word.body);
+  json.key("code").text(word.code);
+  json.key("comment").text(word.comment);
+  json.key("line").number(word.line);
+  json.key("value").number(value);  // -1: a code that is no word (#12, an empty code)
+  if (word.kind == WordKind::kAddressConstant && value >= 0) json.key("points").number(value);
+  // The word's line of the listing, as the listing writer writes it.
+  StringSink line;
+  line.write(wordText(static_cast<std::int16_t>(address)) + " ");
+  writeListingLine(word, line);
+  std::string_view text = line.bytes();
+  if (text.ends_with(kLineEnd)) text.remove_suffix(kLineEnd.size());
+  json.key("text").text(text);
+  json.endObject();
+}
+
+struct Assembled {
+  std::string json;
+  std::unique_ptr<AssemblyState> state;  // null unless the source assembled
+};
+
+Assembled& lastAssembly() {
+  static Assembled assembled;
+  return assembled;
 }
 
 }  // namespace
 
+RunSession& session() {
+  static RunSession running;
+  return running;
+}
+
+// The machine's registers and counters, read by the page after every slice
+// without a call per value: 32-bit words, in the order of StatusWord.
+enum StatusWord : std::size_t {
+  kPc,
+  kAc,
+  kHalted,
+  kStepsLow,
+  kStepsHigh,
+  kStepsBack,
+  kKeysWaiting0,
+  kKeysWaiting1,
+  kDisplayKept0,
+  kDisplayKept1,
+  kDisplayTotal0,
+  kDisplayTotal1,
+  kDisplayReady0,
+  kDisplayReady1,
+  kStatusWords,
+};
+
+std::uint32_t* statusWords() {
+  static std::uint32_t words[kStatusWords];
+  const RunSession& running = session();
+  const Machine& machine = running.machine();
+  words[kPc] = machine.pc;
+  words[kAc] = machine.ac;
+  words[kHalted] = machine.halted ? 1 : 0;
+  words[kStepsLow] = static_cast<std::uint32_t>(machine.steps);
+  words[kStepsHigh] = static_cast<std::uint32_t>(machine.steps >> 32U);
+  words[kStepsBack] =
+      static_cast<std::uint32_t>(std::min<std::uint64_t>(running.stepsBack(), 0xFFFFFFFFU));
+  for (std::size_t port = 0; port < 2; ++port) {
+    words[kKeysWaiting0 + port] = static_cast<std::uint32_t>(running.keysWaiting(port).size());
+    words[kDisplayKept0 + port] = static_cast<std::uint32_t>(running.display(port).size());
+    // The page only compares totals, which no session takes past 2^32.
+    words[kDisplayTotal0 + port] = static_cast<std::uint32_t>(running.displayTotal(port));
+    words[kDisplayReady0 + port] = machine.displays[port].ready ? 1 : 0;
+  }
+  return words;
+}
+
+// A count of steps from the page, where a number is a double: anything not
+// below 2^64 (infinity too) is no limit at all, anything not above 0 none.
+std::uint64_t stepCount(double count) {
+  if (!(count > 0)) return 0;
+  if (count >= 18446744073709551615.0) return UINT64_MAX;
+  return static_cast<std::uint64_t>(count);
+}
+
+std::string& machineText() {
+  static std::string text;
+  return text;
+}
+
+}  // namespace ovrik::web
+
+using namespace ovrik;
+using namespace ovrik::web;
+
 extern "C" {
 
-// Assembles `size` source bytes and returns one malloc'd block for the caller
-// to free: exit status, console length, listing length (0xFFFFFFFF when no
-// listing was written, which is not the same as an empty one), a zero word,
-// then the console bytes, then the listing bytes. Null only when out of memory.
-unsigned char* ovrik_assemble(const unsigned char* source, std::size_t size) {
-  const std::string base = kBaseName;
-  ovrik::MemoryFiles files;
-  files.files[base + ".txt"] = std::string(reinterpret_cast<const char*>(source), size);
-  std::istringstream console(base + "\n");
-  std::ostringstream output;
-  const int status = ovrik::runAssembler(console, output, files);
+// Assembles `size` source bytes and returns the result as JSON:
+//   status, console, listing (null when none was written, which is not the
+//   same as an empty listing), error (null or {message, line}), warnings
+//   [{line, text}], firstPage, lastPage, and words: the 256 memory words.
+// The assembled words stay for the machine calls until the next assembly.
+const char* ovrik_assemble(const unsigned char* source, std::size_t size) {
+  const std::string_view bytes(reinterpret_cast<const char*>(source), size);
+  const ConsoleRun run = runAsTheConsoleDoes(bytes);
 
-  const std::string printed = output.str();
-  const auto listing = files.files.find(base + ".ovr");
-  const bool listed = listing != files.files.end();
-  const std::size_t listingSize = listed ? listing->second.size() : 0;
-  const std::size_t header = kHeaderWords * 4;
-  auto* block = static_cast<unsigned char*>(std::malloc(header + printed.size() + listingSize));
-  if (block == nullptr) return nullptr;
-  putWord(block, static_cast<std::uint32_t>(status));
-  putWord(block + 4, static_cast<std::uint32_t>(printed.size()));
-  putWord(block + 8, listed ? static_cast<std::uint32_t>(listingSize) : kNoListing);
-  putWord(block + 12, 0);
-  std::memcpy(block + header, printed.data(), printed.size());
-  if (listed) std::memcpy(block + header + printed.size(), listing->second.data(), listingSize);
-  return block;
+  // The same passes once more, for the words and the lines that the console
+  // run keeps to itself.
+  auto state = std::make_unique<AssemblyState>();
+  std::optional<ErrorStop> stop;
+  try {
+    StringSource input(bytes);
+    assembleProgram(*state, input);
+  } catch (const ErrorStop& error) {
+    stop = error;
+  } catch (const FileFailure& failure) {
+    stop = ErrorStop{"Runtime error " + std::to_string(failure.code), 0};
+  }
+  const bool assembled = !stop && run.listing.has_value();
+
+  JsonText json;
+  json.beginObject();
+  json.key("status").number(run.status);
+  json.key("console").text(run.console);
+  json.key("listing");
+  if (run.listing) {
+    json.text(*run.listing);
+  } else {
+    json.null();
+  }
+  json.key("error");
+  if (stop) {
+    json.beginObject();
+    json.key("message").text(stop->message);
+    json.key("line").number(stop->line);
+    json.endObject();
+  } else {
+    json.null();
+  }
+  json.key("warnings").beginArray();
+  for (const Warning& warning : state->warnings) {
+    json.beginObject();
+    json.key("line").number(warning.line);
+    json.key("text").text(warning.text);
+    json.endObject();
+  }
+  json.endArray();
+  json.key("firstPage").number(assembled ? state->firstPage : -1);
+  json.key("lastPage").number(assembled ? state->lastPage : -1);
+  json.key("words").beginArray();
+  for (int address = 0; address < kTableSize; ++address) {
+    writeWord(json, assembled ? state.get() : nullptr, address);
+  }
+  json.endArray();
+  json.endObject();
+
+  Assembled& last = lastAssembly();
+  last.json = json.take();
+  last.state = assembled ? std::move(state) : nullptr;
+  return last.json.c_str();
 }
+
+// Loads the last assembled program into a fresh machine, at `start` or, when
+// it is negative, where the program starts by itself; returns JSON:
+// {loaded, start} or, when a word has no value (#12, an empty code), the
+// program is not run: {loaded: false, refused: {address, line, message}}.
+const char* ovrik_machine_load(int start) {
+  std::string& text = machineText();
+  JsonText json;
+  json.beginObject();
+  const AssemblyState* state = lastAssembly().state.get();
+  if (state == nullptr) {
+    json.key("loaded").boolean(false);
+    json.key("refused").beginObject();
+    json.key("address").number(-1);
+    json.key("line").number(0);
+    json.key("message").text("The source does not assemble.");
+    json.endObject();
+  } else {
+    const MemoryImage image = imageFromAssembly(*state);
+    const ImageWord* bad = firstWordWithoutValue(image);
+    if (bad != nullptr) {
+      const int address = addressOf(image, *bad);
+      json.key("loaded").boolean(false);
+      json.key("refused").beginObject();
+      json.key("address").number(address);
+      json.key("line").number(bad->line);
+      json.key("message").text("The word at " + wordText(static_cast<std::int16_t>(address)) +
+                               " has the code \"" + bad->code +
+                               "\", which is no word of the machine: the program cannot run.");
+      json.endObject();
+    } else {
+      const std::uint8_t from =
+          start >= 0 ? static_cast<std::uint8_t>(start) : startAddress(image);
+      session().load(image, from);
+      json.key("loaded").boolean(true);
+      json.key("start").number(from);
+    }
+  }
+  json.endObject();
+  text = json.take();
+  return text.c_str();
+}
+
+// Runs up to `count` steps, never past step `until` in all (a number of steps
+// as a double, which holds every count a page can reach exactly). Returns a
+// SliceEnd.
+int ovrik_machine_run(double count, double until, int leaveBreakpoint) {
+  const auto steps = stepCount(count);
+  const auto limit = stepCount(until);
+  return static_cast<int>(session().run(steps, limit, leaveBreakpoint != 0));
+}
+
+int ovrik_machine_step() { return static_cast<int>(session().step()); }
+int ovrik_machine_step_back() { return session().stepBack() ? 1 : 0; }
+
+void ovrik_machine_key(int port, int byte) {
+  session().key(port == 1 ? 1 : 0, static_cast<std::uint8_t>(byte));
+}
+int ovrik_machine_unkey(int port) { return session().unkey(port == 1 ? 1 : 0) ? 1 : 0; }
+
+void ovrik_machine_breakpoint(int address, int on) {
+  session().setBreakpoint(static_cast<std::uint8_t>(address), on != 0);
+}
+void ovrik_machine_clear_breakpoints() { session().clearBreakpoints(); }
+
+const std::uint32_t* ovrik_machine_status() { return statusWords(); }
+const std::uint8_t* ovrik_machine_memory() { return session().machine().memory.data(); }
+// The bytes a display kept (length in the status words) and the keys a
+// keyboard holds that the program has not read yet.
+const char* ovrik_machine_display(int port) { return session().display(port == 1 ? 1 : 0).data(); }
+const char* ovrik_machine_keys(int port) { return session().keysWaiting(port == 1 ? 1 : 0).data(); }
 
 }  // extern "C"

@@ -1,11 +1,13 @@
 // The playground in a real browser: Debian's chromium, headless, driven by
 // playwright-core, with the page served from 127.0.0.1 as any static server
 // would serve it. What the page shows and downloads is checked against what
-// the WebAssembly assembler gives under Node.js, which bytes.test.js checks
-// against the console program.
+// the WebAssembly core gives under Node.js, which bytes.test.js checks
+// against the console program. The page is found by the accessible names it
+// promises (the Source textbox, the Memory grid, the Run button...).
 'use strict';
 
 const assert = require('node:assert/strict');
+const { execFileSync } = require('node:child_process');
 const fs = require('node:fs');
 const http = require('node:http');
 const os = require('node:os');
@@ -14,13 +16,14 @@ const { after, before, describe, it } = require('node:test');
 const { pathToFileURL } = require('node:url');
 const { chromium } = require('playwright-core');
 
-const { repo, playgroundDir, assemblerApi, loadBuiltAssembler } = require('./support');
+const { repo, playgroundDir, loadBuiltAssembler } = require('./support');
 
 const CHROMIUM = process.env.OVRIK_CHROMIUM || '/usr/bin/chromium';
 const SCREENSHOT_DIR = process.env.OVRIK_SCREENSHOT_DIR
   ? path.resolve(process.env.OVRIK_SCREENSHOT_DIR)
   : path.join(repo, 'build', 'wasm', 'screenshots');
 const LAPTOP = { width: 1366, height: 768 };
+const NARROW = { width: 420, height: 860 };
 const PHONE = { width: 390, height: 844 };
 
 const TYPES = {
@@ -74,8 +77,9 @@ let page;
 let assembler;
 const pageErrors = [];
 const foreignRequests = [];
+const figures = [];
 
-async function openPage(url) {
+async function openPage(url, { wait = true } = {}) {
   const opened = await context.newPage();
   opened.on('pageerror', (error) => pageErrors.push(error.message));
   opened.on('request', (request) => {
@@ -83,33 +87,87 @@ async function openPage(url) {
     const own = url.startsWith(origin + '/') || url.startsWith('file:') || url.startsWith('blob:');
     if (!own && !url.startsWith('data:')) foreignRequests.push(url);
   });
+  // New and the examples menu ask before they replace unsaved work.
+  opened.on('dialog', (dialog) => (opened.answerDialogs ?? true ? dialog.accept() : dialog.dismiss()));
   await opened.goto(url);
-  await opened.waitForSelector('body[data-ready="true"]');
+  if (wait) await opened.waitForSelector('body[data-ready="true"]');
   return opened;
 }
 
+const byName = {
+  source: (target = page) => target.getByRole('textbox', { name: 'Source' }),
+  listing: (target = page) => target.getByRole('region', { name: 'Listing' }),
+  memory: (target = page) => target.getByRole('grid', { name: 'Memory' }),
+  cell: (address, target = page) =>
+    target.getByRole('gridcell', { name: new RegExp(`^${address} `) }),
+  button: (name, target = page) => target.getByRole('button', { name, exact: true }),
+  machine: (target = page) => target.getByRole('status', { name: 'Machine' }),
+  accumulator: (target = page) => target.getByRole('status', { name: 'Accumulator' }),
+  counter: (target = page) => target.getByRole('status', { name: 'Program counter' }),
+  display: (port, target = page) => target.getByRole('log', { name: `Display ${port}` }),
+  keyboard: (port, target = page) => target.getByRole('textbox', { name: `Keyboard ${port}` }),
+  alert: (target = page) => target.getByRole('alert'),
+};
+
 async function listingText(target = page) {
-  return target.locator('#listing').textContent();
+  return target.evaluate(() =>
+    [...document.getElementById('listing').children].map((line) => line.textContent).join('\n'),
+  );
 }
 
-async function waitForListing(expected) {
-  await page.waitForFunction(
-    (text) => document.getElementById('listing').textContent === text,
+async function waitForListing(expected, target = page) {
+  await target.waitForFunction(
+    (text) =>
+      [...document.getElementById('listing').children].map((line) => line.textContent).join('\n') === text,
     shown(expected),
   );
 }
 
-async function replaceSource(text) {
-  await page.locator('#source').fill('');
-  await page.locator('#source').pressSequentially(text);
+const sourceText = (target = page) => target.evaluate(() => window.ovrikPlayground.text());
+const setSource = (text, target = page) => target.evaluate((t) => window.ovrikPlayground.setText(t), text);
+const cursorLine = (target = page) => target.evaluate(() => window.ovrikPlayground.cursorLine());
+
+async function chooseExample(name, target = page) {
+  await target.getByLabel('Examples').selectOption(name);
 }
 
-async function download() {
-  const [started] = await Promise.all([
-    page.waitForEvent('download'),
-    page.locator('#download').click(),
-  ]);
+async function download(buttonName, target = page) {
+  const [started] = await Promise.all([target.waitForEvent('download'), byName.button(buttonName, target).click()]);
   return { name: started.suggestedFilename(), bytes: fs.readFileSync(await started.path()) };
+}
+
+async function shareLink() {
+  await page.evaluate(() => (document.getElementById('share-link').value = ''));
+  await byName.button('Share').click();
+  await page.waitForFunction(() => document.getElementById('share-link').value !== '');
+  return page.getByLabel('Share link').inputValue();
+}
+
+async function machineState(target = page) {
+  return byName.machine(target).textContent();
+}
+
+async function waitForState(state, target = page) {
+  await target.waitForFunction(
+    (wanted) => document.getElementById('machine-state').textContent === wanted,
+    state,
+  );
+}
+
+// One picture of the page as it is now, in each theme and at each width.
+async function shoot(name, target = page) {
+  for (const scheme of ['light', 'dark']) {
+    await target.emulateMedia({ colorScheme: scheme });
+    for (const [size, viewport] of [['wide', LAPTOP], ['narrow', NARROW]]) {
+      await target.setViewportSize(viewport);
+      await target.screenshot({
+        path: path.join(SCREENSHOT_DIR, `${name}-${scheme}-${size}.png`),
+        fullPage: size === 'narrow',
+      });
+    }
+  }
+  await target.emulateMedia({ colorScheme: 'light' });
+  await target.setViewportSize(LAPTOP);
 }
 
 before(async () => {
@@ -117,6 +175,7 @@ before(async () => {
   server = await serve(playgroundDir);
   origin = `http://127.0.0.1:${server.address().port}`;
   profile = fs.mkdtempSync(path.join(os.tmpdir(), 'ovrik-chromium-'));
+  fs.mkdirSync(SCREENSHOT_DIR, { recursive: true });
   context = await chromium.launchPersistentContext(profile, {
     executablePath: CHROMIUM,
     headless: true,
@@ -138,75 +197,473 @@ after(async () => {
   if (context) await context.close();
   if (server) server.close();
   if (profile) fs.rmSync(profile, { recursive: true, force: true });
+  if (figures.length > 0) {
+    console.log('\nPlayground figures (chromium, headless, this machine):');
+    for (const figure of figures) console.log(`  ${figure}`);
+  }
 });
 
 describe('playground page', () => {
   const examples = examplesOnDisk();
+  const example = (name) => examples.find((candidate) => candidate.name === name);
+  const wordsOf = (name) => assembler.assemble(example(name).source).words;
 
   it('opens on the first example, assembled', async () => {
     assert.ok(examples.length > 0, 'no example in examples/');
     assert.equal(await page.locator('#name').inputValue(), examples[0].name);
     assert.equal(await listingText(), shown(examples[0].listing));
+    assert.equal(await byName.memory().getByRole('gridcell').count(), 256);
+    assert.equal(await machineState(), 'ready');
+    await shoot('start');
   });
 
   it('assembles a program as it is typed', async () => {
-    const program = [
-      '/0',
-      'START, CLA       / clear',
-      '       TAD ONE',
-      '       DCA SUM',
-      '       HLT 0',
-      'SUM,   VAR',
-      'ONE,   1',
-    ].join('\n');
-    await replaceSource(program);
+    const lines = ['/0', 'START, CLA       / clear', ' TAD ONE', ' DCA SUM', ' HLT 0', 'SUM,   VAR', 'ONE,   1'];
+    const program = lines.join('\n');
+    await byName.source().click();
+    await page.keyboard.press('Control+A');
+    await page.keyboard.press('Delete');
+    for (const line of lines) {
+      await page.keyboard.type(line);
+      if (line !== lines[lines.length - 1]) await page.keyboard.press('Enter');
+    }
+    assert.equal(await sourceText(), program);
     const expected = assembler.assemble(Buffer.from(program, 'latin1')).listing;
     await waitForListing(expected);
     // the columns as the console program writes them
     assert.match(await listingText(), /^000 START,      CLA              710 \/ clear$/m);
-    assert.equal(await page.locator('#gutter').textContent(), '1\n2\n3\n4\n5\n6\n7\n');
-    assert.equal(await page.locator('#error').isVisible(), false);
+    const numbers = await page.locator('.cm-lineNumbers .cm-gutterElement:visible').allTextContents();
+    assert.deepEqual(numbers.filter((n) => /^\d+$/.test(n)), ['1', '2', '3', '4', '5', '6', '7']);
+    assert.equal(await byName.alert().isVisible(), false);
+  });
+
+  it('colours every part of a line, and shows a tab', async () => {
+    await setSource(
+      [
+        '/0',
+        'START,  TAD I P         / a comment',
+        '        SKF 0',
+        'P,      VAR=XA',
+        'X,      VAR',
+        'B,      ARRAY[2]',
+        'T,      TABLE[4]',
+        "        'A",
+        '        #123',
+        '        +$1F',
+        '        %00000101',
+        'R,      RTNADR',
+        'K,      A(START)',
+        'N,      -5',
+        '        TAD\tX',
+      ].join('\n'),
+    );
+    const tokens = await page.evaluate(() =>
+      [...document.querySelectorAll('.cm-content [class*="tok-"]')].map((span) => [
+        span.className.match(/tok-(\w+)/)[1],
+        span.textContent,
+      ]),
+    );
+    const has = (type, text) =>
+      assert.ok(
+        tokens.some(([t, s]) => t === type && s === text),
+        `no ${type} token "${text}" in ${JSON.stringify(tokens)}`,
+      );
+    has('directive', '/0');
+    has('label', 'START,');
+    has('mnemonic', 'TAD');
+    has('indirect', 'I');
+    has('operand', 'P');
+    has('comment', '/ a comment');
+    has('number', '0');
+    has('keyword', 'VAR=');
+    has('keyword', 'VAR');
+    has('keyword', 'ARRAY[');
+    has('keyword', 'TABLE[');
+    has('keyword', 'RTNADR');
+    has('char', "'A");
+    has('word', '#123');
+    has('number', '+$1F');
+    has('number', '%00000101');
+    has('address', 'A(START)');
+    has('number', '-5');
+    const invalid = tokens.filter(([type]) => type === 'invalid').map(([, text]) => text);
+    assert.equal(invalid.join(''), 'TAD\tX', 'a statement with a tab is no instruction');
+    assert.equal(await page.locator('.cm-content .cm-tab').count(), 1);
+  });
+
+  it('tells what a mnemonic does when the pointer rests on it', async () => {
+    await setSource('/0\nSTART,  TAD X\n        HLT 0\nX,      VAR\n');
+    await page.locator('.cm-content .tok-mnemonic', { hasText: 'TAD' }).hover();
+    const help = page.locator('.mnemonic-help');
+    await help.waitFor();
+    const text = await help.textContent();
+    assert.match(text, /TAD/);
+    assert.match(text, /add it to the accumulator/);
+    assert.match(text, /code\s*1/);
+  });
+
+  it('marks an error on its line and names the line in the alert', async () => {
+    const source = '/0\nSTART,  CLA\n        tad X\n        HLT 0\nX,      VAR\n';
+    await setSource(source);
+    const expected = assembler.assemble(Buffer.from(source, 'latin1')).error;
+    assert.equal(expected.line, 3);
+    await page.waitForFunction(() => document.querySelector('[role="alert"]').textContent.includes('source line'));
+    const alert = await byName.alert().textContent();
+    assert.ok(alert.includes(expected.message), alert);
+    assert.ok(alert.includes('source line 3'), alert);
+    // the underline on line 3, and the marker in the gutter
+    const line3 = page.locator('.cm-line').nth(2);
+    assert.equal(await line3.locator('.cm-lintRange-error').count(), 1);
+    assert.equal(await page.locator('.cm-lint-marker-error').count(), 1);
+    assert.equal(await byName.button('Download .ovr').isDisabled(), true);
+    assert.match(await listingText(), /No listing/);
+    await line3.locator('.cm-lintRange-error').hover();
+    const tooltip = page.locator('.cm-tooltip-lint');
+    await tooltip.waitFor();
+    assert.ok((await tooltip.textContent()).includes(expected.message));
+    await shoot('error');
+    // the panel's line moves the cursor there
+    await page.keyboard.press('Escape');
+    await byName.source().click();
+    await page.keyboard.press('Control+Home');
+    assert.equal(await cursorLine(), 1);
+    await byName.alert().getByRole('button', { name: 'source line 3' }).click();
+    assert.equal(await cursorLine(), 3);
+    assert.ok(await page.evaluate(() => document.activeElement.classList.contains('cm-content')));
+  });
+
+  it('shows a warning on its line, and will not run a word the machine has no value for', async () => {
+    const source = '/0\nSTART,  CLA\n        HLT 0\nT,      TABLE[1]\n        #12\n';
+    await setSource(source);
+    const expected = assembler.assemble(Buffer.from(source, 'latin1'));
+    assert.ok(expected.listing !== null && expected.warnings.length > 0);
+    const warning = expected.warnings[0];
+    const item = page.getByRole('list', { name: 'Warnings' }).getByRole('listitem').first();
+    assert.ok((await item.textContent()).includes(warning.text));
+    assert.ok((await item.textContent()).includes(`source line ${warning.line}`));
+    assert.equal(await page.locator('.cm-lint-marker-warning').count(), 1);
+    assert.equal(await byName.alert().isVisible(), false, 'a warning is no error');
+    assert.equal(await machineState(), 'cannot run');
+    assert.match(await page.locator('#state-note').textContent(), /no word of the machine/);
+    assert.equal(await byName.button('Run').isDisabled(), true);
+    assert.equal(await byName.button('Step').isDisabled(), true);
   });
 
   it('loads every example from the menu', async () => {
-    for (const example of examples) {
-      await page.locator('#examples').selectOption(example.name);
-      await waitForListing(example.listing);
-      const text = example.source.toString('latin1').replace(/\r\n?/g, '\n');
-      assert.equal(await page.locator('#source').inputValue(), text, example.name);
-      assert.equal(await page.locator('#name').inputValue(), example.name);
+    for (const { name, listing, source } of examples) {
+      await chooseExample(name);
+      await waitForListing(listing);
+      assert.equal(await sourceText(), source.toString('latin1'), name);
+      assert.equal(await page.locator('#name').inputValue(), name);
     }
   });
 
-  it('shows the error line in place of the listing', async () => {
-    await page.locator('#examples').selectOption('count');
-    await page.locator('#source').press('Control+End');
-    await page.locator('#source').pressSequentially('\n        JMP NOWHERE\n');
-    const source = Buffer.from(await page.locator('#source').inputValue(), 'latin1');
-    const expected = assemblerApi.messageOf(assembler.assemble(source).console);
-    assert.match(expected, /^Error: /);
-    await page.waitForSelector('#error:visible');
-    assert.equal(await page.locator('#error').textContent(), expected);
-    assert.equal(await page.locator('#listing').isVisible(), false);
-    assert.equal(await page.locator('#download').isDisabled(), true);
-    await page.screenshot({ path: path.join(SCREENSHOT_DIR, 'playground-error.png') });
+  it('selects across source, listing and map, both ways', async () => {
+    await chooseExample('count');
+    await waitForListing(example('count').listing);
+    const words = wordsOf('count');
+    const loop = words.find((word) => word.label === 'LOOP');
+    assert.ok(loop.line > 0);
+    const address = loop.text.slice(0, 3);
+
+    // a map cell selects its source line, and the listing marks the word
+    await byName.source().click();
+    await page.keyboard.press('Control+Home');
+    await byName.cell(address).click();
+    assert.equal(await cursorLine(), loop.line);
+    assert.match(await page.locator(`.word-line[data-address="${loop.address}"]`).getAttribute('class'), /is-selected/);
+
+    // a listing line does the same
+    const other = words.find((word) => word.listed && word.line > 0 && word.line !== loop.line);
+    await page.locator(`.word-line[data-address="${other.address}"] .line-text`).click();
+    assert.equal(await cursorLine(), other.line);
+    assert.match(await byName.cell(other.text.slice(0, 3)).getAttribute('class'), /is-selected/);
+
+    // the source line marks its words in both
+    await byName.source().click();
+    await page.keyboard.press('Control+Home');
+    for (let line = 1; line < loop.line; line++) await page.keyboard.press('ArrowDown');
+    assert.equal(await cursorLine(), loop.line);
+    assert.match(await byName.cell(address).getAttribute('class'), /is-selected/);
+    assert.doesNotMatch(await byName.cell(other.text.slice(0, 3)).getAttribute('class'), /is-selected/);
+
+    // pointing at a cell tells all about its word
+    await byName.cell(address).hover();
+    const details = await page.locator('#word-details').textContent();
+    for (const part of [address, 'LOOP', loop.statement, loop.code, `value ${loop.value}`, `source line ${loop.line}`]) {
+      assert.ok(details.includes(part), `"${part}" not in "${details}"`);
+    }
   });
 
-  it('assembles at once on the button and on Ctrl+Enter', async () => {
-    // Both take effect before the typing pause would run out.
-    await page.locator('#source').fill('/0\n HLT 0\n');
-    await page.locator('#assemble').click();
-    assert.equal(await listingText(), '/0\n000             HLT 0            721');
-    await page.locator('#source').fill('/1\n HLT 0\n');
-    await page.locator('#source').press('Control+Enter');
-    assert.equal(await listingText(), '/1\n020             HLT 0            721');
+  it('marks the word an address constant points to', async () => {
+    await chooseExample('subroutine');
+    await waitForListing(example('subroutine').listing);
+    const words = wordsOf('subroutine');
+    const pointer = words.find((word) => word.kind === 'address');
+    assert.ok(pointer, 'subroutine has an address constant');
+    await byName.cell(pointer.text.slice(0, 3)).click();
+    const target = words[pointer.points];
+    assert.match(await byName.cell(target.text.slice(0, 3)).getAttribute('class'), /is-target/);
+    assert.match(await page.locator(`.word-line[data-address="${target.address}"]`).getAttribute('class'), /is-target/);
+    await shoot('selection');
+  });
+
+  it('runs hello: HELLO in Display 0, and the machine halted', async () => {
+    await chooseExample('hello');
+    await waitForListing(example('hello').listing);
+    await byName.button('Run').click();
+    await waitForState('halted');
+    assert.equal(await byName.display(0).textContent(), 'HELLO');
+    assert.equal(await byName.display(1).textContent(), '');
+    assert.equal(await byName.button('Stop').isDisabled(), true);
+    await shoot('halted');
+  });
+
+  it('runs echo with the keys typed into Keyboard 0', async () => {
+    await chooseExample('echo');
+    await waitForListing(example('echo').listing);
+    await byName.button('Run').click();
+    await waitForState('waiting for input');
+    await shoot('waiting');
+    await byName.keyboard(0).click();
+    await page.keyboard.type('Hi');
+    await page.waitForFunction(() => document.getElementById('display-0').textContent === 'Hi');
+    assert.equal(await machineState(), 'waiting for input');
+    await page.keyboard.type('Q');
+    await waitForState('halted');
+    assert.equal(await byName.display(0).textContent(), 'HiQ');
+    assert.equal(await byName.keyboard(0).inputValue(), '', 'every key was read');
+  });
+
+  it('steps, and steps back to the same registers', async () => {
+    await chooseExample('count');
+    await waitForListing(example('count').listing);
+    const registers = async () => ({
+      ac: await byName.accumulator().textContent(),
+      pc: await byName.counter().textContent(),
+      steps: await page.locator('#steps').textContent(),
+    });
+    const seen = [await registers()];
+    assert.match(seen[0].pc, /^[0-7][0-3][0-7]$/, 'the program counter in the word notation');
+    for (let i = 0; i < 12; i++) {
+      await byName.button('Step').click();
+      seen.push(await registers());
+    }
+    assert.notDeepEqual(seen[12], seen[0]);
+    assert.equal(await machineState(), 'stopped');
+    for (let i = 11; i >= 0; i--) {
+      await byName.button('Step back').click();
+      assert.deepEqual(await registers(), seen[i], `after stepping back to step ${i}`);
+    }
+    assert.equal(await byName.button('Step back').isDisabled(), true);
+    // the current word is marked in all three views
+    const pc = seen[0].pc;
+    assert.match(await byName.cell(pc).getAttribute('class'), /is-current/);
+    assert.equal(await page.locator('.word-line.is-current .line-text').textContent().then((t) => t.slice(0, 3)), pc);
+    assert.equal(await page.locator('.cm-line.cm-current-word').count(), 1);
+  });
+
+  it('stops at a breakpoint set in the listing, the map or the source gutter', async () => {
+    await chooseExample('count');
+    await waitForListing(example('count').listing);
+    const loop = wordsOf('count').find((word) => word.label === 'LOOP');
+    const address = loop.text.slice(0, 3);
+    const line = page.locator(`.word-line[data-address="${loop.address}"]`);
+    const ways = {
+      listing: () => line.locator('.bp-toggle').click(),
+      map: () => byName.cell(address).dblclick(),
+      gutter: async () => {
+        // the breakpoint gutter, level with the line
+        const line = await page.locator('.cm-line').nth(loop.line - 1).boundingBox();
+        const gutter = await page.locator('.cm-breakpoint-gutter').boundingBox();
+        await page.mouse.click(gutter.x + gutter.width / 2, line.y + line.height / 2);
+      },
+    };
+    for (const [way, toggle] of Object.entries(ways)) {
+      await byName.button('Reset').click();
+      await toggle();
+      // shown in all three views
+      assert.match(await line.getAttribute('class'), /has-breakpoint/, way);
+      assert.match(await byName.cell(address).getAttribute('class'), /has-breakpoint/, way);
+      assert.equal(await page.locator('.cm-breakpoint-gutter .bp-dot:visible').count(), 1, way);
+      await byName.button('Run').click();
+      await waitForState('stopped');
+      assert.equal(await byName.counter().textContent(), address, way);
+      assert.match(await page.locator('#state-note').textContent(), /breakpoint/);
+      // Run again goes on from the breakpoint, round the loop to it again
+      const steps = Number(await page.locator('#steps').textContent());
+      await byName.button('Run').click();
+      await waitForState('stopped');
+      assert.ok(Number(await page.locator('#steps').textContent()) > steps, way);
+      await toggle();
+      assert.doesNotMatch(await line.getAttribute('class'), /has-breakpoint/, way);
+    }
+    await byName.button('Run').click();
+    await waitForState('halted');
+  });
+
+  it('runs a JMP to itself until Stop, which answers at once', async () => {
+    await byName.button('Reset').click();
+    await setSource('/0\nLOOP,   JMP LOOP\n');
+    await page.waitForFunction(() => document.getElementById('machine-state').textContent === 'ready');
+    await byName.button('Run').click();
+    await waitForState('running');
+    const stepsAt = () => page.evaluate(() => window.ovrikPlayground.runner.hooks.machine().status().steps);
+    const started = { steps: await stepsAt(), time: Date.now() };
+    await page.waitForTimeout(1500);
+    // the page answers while the program runs
+    const asked = Date.now();
+    await page.evaluate(() => 1);
+    const answer = Date.now() - asked;
+    const ran = { steps: await stepsAt(), time: Date.now() };
+    assert.ok(ran.steps > started.steps, 'no steps were run');
+    assert.equal(await machineState(), 'running');
+    const stopTime = await page.evaluate(
+      () =>
+        new Promise((resolve) => {
+          const state = document.getElementById('machine-state');
+          const clicked = performance.now();
+          new MutationObserver(() => resolve(performance.now() - clicked)).observe(state, {
+            childList: true,
+            characterData: true,
+            subtree: true,
+          });
+          document.getElementById('stop').click();
+        }),
+    );
+    assert.equal(await machineState(), 'stopped');
+    const stoppedAt = await stepsAt();
+    await page.waitForTimeout(200);
+    assert.equal(await stepsAt(), stoppedAt, 'steps went on after Stop');
+    assert.ok(stopTime < 100, `Stop took ${stopTime} ms`);
+    assert.ok(answer < 500, `the page took ${answer} ms to answer while running`);
+    const rate = ((ran.steps - started.steps) / (ran.time - started.time)) * 1000;
+    figures.push(`steps a second at full speed: ${(rate / 1e6).toFixed(1)} million (wall clock, JMP to itself)`);
+    figures.push(`Stop: the state changed ${stopTime.toFixed(1)} ms after the click`);
+  });
+
+  it('stops at the step limit it is given', async () => {
+    await page.locator('#limit').fill('1000');
+    await byName.button('Reset').click();
+    await byName.button('Run').click();
+    await waitForState('step limit');
+    assert.equal(await page.locator('#steps').textContent(), '1,000');
+    await page.locator('#limit').fill('');
+  });
+
+  it('keeps the source over a reload', async () => {
+    await setSource('/0\nKEPT,   HLT 0   / still here after a reload\n');
+    await page.reload();
+    await page.waitForSelector('body[data-ready="true"]');
+    assert.equal(await sourceText(), '/0\nKEPT,   HLT 0   / still here after a reload\n');
+  });
+
+  it('shares a link that opens the same bytes in a new page', async () => {
+    // NUL, a lone CR, CR LF, a tab and bytes above 127.
+    const bytes = Buffer.concat([
+      Buffer.from('/0\r\nSTART, CLA / caf'),
+      Buffer.from([0xe9, 0x00, 0xff, 0x09]),
+      Buffer.from('\r HLT 0 /\x80\x9f\r\n'),
+    ]);
+    await setSource(bytes.toString('latin1'));
+    await page.locator('#name').fill('shared');
+    const link = await shareLink();
+    assert.ok(link.startsWith(`${origin}/index.html#`), link);
+    assert.ok(!link.includes('HLT'), 'the source is compressed, not written out');
+    await shoot('share');
+    const other = await openPage(link);
+    try {
+      assert.equal(await other.locator('#name').inputValue(), 'shared');
+      const saved = await download('Download .txt', other);
+      assert.equal(saved.name, 'shared.txt');
+      assert.deepEqual(saved.bytes, bytes);
+      assert.equal(new URL(other.url()).hash, '', 'the link leaves the address, so a reload keeps later work');
+    } finally {
+      await other.close();
+    }
+  });
+
+  it('gives back the work a share link replaced, and says when a link is damaged', async () => {
+    const fragment = await page.evaluate(() => location.href);
+    await setSource('/0\nMINE,   HLT 0\n');
+    await page.waitForTimeout(400);
+    const link = await shareLink();
+    await setSource('/0\nLATER,  HLT 0\n');
+    await page.waitForTimeout(400);
+    const other = await openPage(link);
+    try {
+      assert.equal(await sourceText(other), '/0\nMINE,   HLT 0\n');
+      await byName.button('Back to my source', other).click();
+      assert.equal(await sourceText(other), '/0\nLATER,  HLT 0\n');
+      await other.goto(`${fragment.replace(/#.*$/, '')}#source=broken:AAAA`);
+      await other.waitForSelector('body[data-ready="true"]');
+      assert.match(await other.locator('#notice').textContent(), /could not be read/);
+      assert.equal(await sourceText(other), '/0\nLATER,  HLT 0\n');
+    } finally {
+      await other.close();
+    }
+  });
+
+  it('asks before New or an example replaces unsaved work', async () => {
+    await setSource('/0\nWORK,   HLT 0\n');
+    page.answerDialogs = false;
+    try {
+      await chooseExample('count');
+      await byName.button('New').click();
+      assert.equal(await sourceText(), '/0\nWORK,   HLT 0\n');
+    } finally {
+      page.answerDialogs = true;
+    }
+    await byName.button('New').click();
+    assert.notEqual(await sourceText(), '/0\nWORK,   HLT 0\n');
+    // Undo brings the work back even after saying yes.
+    await byName.source().click();
+    await page.keyboard.press('Control+z');
+    assert.equal(await sourceText(), '/0\nWORK,   HLT 0\n');
+  });
+
+  it('runs from the keyboard alone', async () => {
+    await chooseExample('hello');
+    await waitForListing(example('hello').listing);
+    await page.locator('#name').focus();
+    let presses = 0;
+    while ((await page.evaluate(() => document.activeElement.id)) !== 'run') {
+      await page.keyboard.press('Tab');
+      assert.ok(++presses < 40, 'Run is not reachable with Tab');
+    }
+    const outline = await page.evaluate(() => getComputedStyle(document.activeElement).outlineStyle);
+    assert.notEqual(outline, 'none', 'focus is visible');
+    await page.keyboard.press('Enter');
+    await waitForState('halted');
+    assert.equal(await byName.display(0).textContent(), 'HELLO');
+    // a breakpoint from the map by keyboard
+    await page.keyboard.press('Shift+Tab');
+    await byName.cell('000').focus();
+    await page.keyboard.press('ArrowRight');
+    await page.keyboard.press('b');
+    assert.match(await byName.cell('001').getAttribute('class'), /has-breakpoint/);
+    await page.keyboard.press('b');
+    assert.doesNotMatch(await byName.cell('001').getAttribute('class'), /has-breakpoint/);
+  });
+
+  it('has the guide inside, the instruction tables one click from the editor', async () => {
+    await byName.button('Instructions').click();
+    const heading = page.locator('#guide-9-the-instruction-set');
+    await heading.waitFor();
+    const box = await heading.boundingBox();
+    assert.ok(box && box.y >= 0 && box.y < LAPTOP.height, 'the instruction set is in view');
+    assert.ok(await page.locator('#guide').getByRole('cell', { name: 'TAD', exact: true }).isVisible());
+    await shoot('guide');
+    await page.keyboard.press('Escape');
+    assert.equal(await page.locator('#guide').isVisible(), false);
+    assert.equal(await page.evaluate(() => document.activeElement.id), 'instructions');
   });
 
   it('downloads the listing as NAME.ovr, byte for byte', async () => {
-    const count = examples.find((example) => example.name === 'count');
-    await page.locator('#examples').selectOption('count');
+    const count = example('count');
+    await chooseExample('count');
     await waitForListing(count.listing);
-    const saved = await download();
+    const saved = await download('Download .ovr');
     assert.equal(saved.name, 'count.ovr');
     assert.deepEqual(saved.bytes, count.listing);
     assert.ok(saved.bytes.includes('\r\n'), 'the listing lost its CR LF line ends');
@@ -227,18 +684,19 @@ describe('playground page', () => {
       await page.waitForFunction(() => document.getElementById('name').value === 'bytes');
       const expected = assembler.assemble(source).listing;
       await waitForListing(expected);
-      const saved = await download();
+      const saved = await download('Download .ovr');
       assert.equal(saved.name, 'bytes.ovr');
       assert.deepEqual(saved.bytes, Buffer.from(expected));
+      const kept = await download('Download .txt');
+      assert.deepEqual(kept.bytes, source);
     } finally {
       fs.rmSync(folder, { recursive: true, force: true });
     }
   });
 
-  it('looks tidy on a laptop and on a phone', async () => {
-    await page.locator('#examples').selectOption('count');
-    await page.screenshot({ path: path.join(SCREENSHOT_DIR, 'playground-laptop.png') });
-    // On a laptop both panes fit the window: nothing of the page scrolls.
+  it('fits a laptop, and a phone without scrolling sideways', async () => {
+    await chooseExample('count');
+    // On a laptop the three panes fit the window: nothing of the page scrolls.
     const laptop = await page.evaluate(() => ({
       width: document.documentElement.scrollWidth,
       height: document.documentElement.scrollHeight,
@@ -246,23 +704,23 @@ describe('playground page', () => {
     const fits = laptop.width <= LAPTOP.width && laptop.height <= LAPTOP.height;
     assert.ok(fits, `the page is ${laptop.width} by ${laptop.height} pixels`);
 
-    await page.setViewportSize(PHONE);
-    await page.screenshot({
-      path: path.join(SCREENSHOT_DIR, 'playground-phone.png'),
-      fullPage: true,
-    });
-    // On a phone the panes stack and the page never scrolls sideways; the
-    // listing's lines scroll inside their own pane.
-    const phone = await page.evaluate(() => {
-      const box = (id) => document.getElementById(id).getBoundingClientRect();
-      return {
-        width: document.documentElement.scrollWidth,
-        editorBottom: box('source').bottom,
-        listingTop: box('listing').top,
-      };
-    });
-    assert.ok(phone.width <= PHONE.width, `the page is ${phone.width} pixels wide`);
-    assert.ok(phone.listingTop >= phone.editorBottom, 'the panes overlap');
+    for (const viewport of [NARROW, PHONE]) {
+      await page.setViewportSize(viewport);
+      // The panes stack and the page never scrolls sideways; the listing's
+      // lines scroll inside their own pane.
+      const narrow = await page.evaluate(() => {
+        const box = (selector) => document.querySelector(selector).getBoundingClientRect();
+        return {
+          width: document.documentElement.scrollWidth,
+          editorBottom: box('.source-pane').bottom,
+          listingTop: box('.listing-pane').top,
+          mapRight: box('#memory').right,
+        };
+      });
+      assert.ok(narrow.width <= viewport.width, `the page is ${narrow.width} pixels wide at ${viewport.width}`);
+      assert.ok(narrow.listingTop >= narrow.editorBottom, 'the panes overlap');
+      assert.ok(narrow.mapRight <= viewport.width, 'the map is cut off');
+    }
     await page.setViewportSize(LAPTOP);
   });
 
@@ -273,6 +731,68 @@ describe('playground page', () => {
     } finally {
       await fromDisk.close();
     }
+  });
+
+  it('measures how fast it is', async () => {
+    // The largest legal program, as the benchmarks make it.
+    const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'ovrik-largest-'));
+    let largest;
+    try {
+      execFileSync('python3', [path.join(repo, 'bench', 'sources.py'), folder]);
+      largest = fs.readFileSync(path.join(folder, 'largest.txt'));
+    } finally {
+      fs.rmSync(folder, { recursive: true, force: true });
+    }
+    const expected = assembler.assemble(largest);
+    assert.equal(expected.error, null);
+    await setSource(largest.toString('latin1'));
+    await waitForListing(expected.listing);
+    // A keystroke at the end of a comment: from the key going down to the
+    // listing and the map (updated after it, in the same task) having changed.
+    await page.bringToFront();
+    await page.evaluate(() => window.ovrikPlayground.goToLine(2));
+    await page.keyboard.press('End');
+    assert.equal(await cursorLine(), 2);
+    // The time from the key going down (seen before the editor sees it) to
+    // the end of the assembly and of the update of listing and map after it.
+    await page.evaluate(() => {
+      document.querySelector('.cm-content').addEventListener(
+        'keydown',
+        () => (window.ovrikPlayground.keyAt = performance.now()),
+        { capture: true },
+      );
+    });
+    const times = [];
+    const first = expected.words.find((word) => word.label === 'S0');
+    assert.equal(first.line, 2, 'the comment typed into is the one of page 0\'s first word');
+    const lineOf = () =>
+      page.evaluate(
+        (address) => document.querySelector(`#listing .word-line[data-address="${address}"]`).textContent,
+        first.address,
+      );
+    for (let i = 0; i < 15; i++) {
+      await page.keyboard.press(i % 2 === 0 ? 'x' : 'Backspace');
+      assert.equal((await lineOf()).endsWith('page 0x'), i % 2 === 0, `key ${i}: ${await lineOf()}`);
+      times.push(await page.evaluate(() => window.ovrikPlayground.assembledAt - window.ovrikPlayground.keyAt));
+    }
+    times.sort((a, b) => a - b);
+    figures.push(
+      `keystroke to listing and map updated, largest legal program: median ${times[7].toFixed(1)} ms, worst ${times[14].toFixed(1)} ms`,
+    );
+
+    // Time to ready, opened from disk.
+    const ready = [];
+    for (let i = 0; i < 3; i++) {
+      const fromDisk = await openPage(pathToFileURL(path.join(playgroundDir, 'index.html')).href);
+      ready.push(await fromDisk.evaluate(() => window.ovrikPlayground.readyMs));
+      await fromDisk.close();
+    }
+    ready.sort((a, b) => a - b);
+    figures.push(`time to ready, opened from disk: ${ready[1].toFixed(0)} ms (median of 3)`);
+
+    const loaded = ['index.html', 'style.css', 'guide.css', 'examples.js', 'guide.js', 'ovrik-wasm.js', 'app.js'];
+    const bytes = loaded.reduce((sum, name) => sum + fs.statSync(path.join(playgroundDir, name)).size, 0);
+    figures.push(`page size: ${(bytes / 1024).toFixed(0)} KiB in ${loaded.length} files, nothing else loaded`);
   });
 
   it('asks for nothing beyond its own files, and raises no script error', () => {

@@ -1,0 +1,518 @@
+// The playground page: the source in an editor, reassembled on every change
+// by the core compiled to WebAssembly; its listing and memory map beside it,
+// and the machine that runs it.
+import assemblerApi from '../assembler.js';
+import { createEditor } from './editor.mjs';
+import { KINDS, Views } from './views.mjs';
+import { Runner } from './runner.mjs';
+import { download, loadStored, readFragment, shareFragment, store } from './keep.mjs';
+
+const { loadCore, bytesToText, textToBytes } = assemblerApi;
+const examples = window.OVRIK_EXAMPLES || [];
+const guide = window.OVRIK_GUIDE || { html: '', instructions: {} };
+const byId = (id) => document.getElementById(id);
+const STORE_PAUSE_MS = 300;
+const NEW_SOURCE = '/0\nSTART,  CLA\n        HLT 0\n';
+
+const ui = {
+  name: byId('name'),
+  newButton: byId('new'),
+  examples: byId('examples'),
+  open: byId('open'),
+  file: byId('file'),
+  saveSource: byId('save-source'),
+  download: byId('download'),
+  share: byId('share'),
+  guideOpen: byId('guide-open'),
+  instructions: byId('instructions'),
+  guide: byId('guide'),
+  guideBody: byId('guide-body'),
+  guideClose: byId('guide-close'),
+  notice: byId('notice'),
+  noticeText: byId('notice-text'),
+  noticeAction: byId('notice-action'),
+  noticeClose: byId('notice-close'),
+  shareLink: byId('share-link'),
+  error: byId('error'),
+  warnings: byId('warnings'),
+  status: byId('status'),
+};
+
+let core = null;
+let result = null; // the last assembly
+let kept = true; // the text is what was last loaded or downloaded
+let storeTimer = 0;
+const selection = { line: 0, address: -1 };
+// The editor's lines are the assembler's lines (a CR LF, a CR alone or a LF
+// alone ends one), and it keeps none of the line ends. So the bytes of the
+// last source loaded are kept as they were, and given to the assembler, the
+// downloads and the share links while the text is unchanged; once it is
+// edited, its lines are joined with the line end the loaded source used most.
+let loaded = { text: null, bytesText: '', lineEnd: '\n' };
+let breakpointLines = new Set();
+const breakpointAddresses = new Set(); // words the assembler made, which have no source line
+
+function mostUsedLineEnd(text) {
+  const crlf = (text.match(/\r\n/g) || []).length;
+  const cr = (text.match(/\r(?!\n)/g) || []).length;
+  const lf = (text.match(/(?<!\r)\n/g) || []).length;
+  if (crlf > lf && crlf >= cr) return '\r\n';
+  if (cr > lf && cr > crlf) return '\r';
+  return '\n';
+}
+
+// The source as bytes, one character per byte, exactly as a download saves it.
+function sourceBytesText() {
+  const text = editor.text();
+  if (text === loaded.text) return loaded.bytesText;
+  return loaded.lineEnd === '\n' ? text : text.split('\n').join(loaded.lineEnd);
+}
+
+function sourceBytes() {
+  return textToBytes(sourceBytesText());
+}
+
+// Puts a source (one character per byte) into the editor, as one change.
+function loadText(bytesText) {
+  loaded = { text: null, bytesText, lineEnd: mostUsedLineEnd(bytesText) };
+  editor.replaceText(bytesText);
+  loaded.text = editor.text();
+}
+
+// ---- Starting text: a share link, else what the browser kept, else the first example ----
+
+const stored = loadStored(localStorage);
+let initial = stored
+  ? { name: stored.name, text: stored.text, kept: stored.kept }
+  : examples.length > 0
+    ? { name: examples[0].name, text: examples[0].source, kept: true }
+    : { name: 'program', text: NEW_SOURCE, kept: true };
+ui.name.value = initial.name;
+kept = initial.kept;
+
+// ---- Editor ----
+
+function describeMnemonic(name) {
+  const entry = guide.instructions[name];
+  if (!entry) return null;
+  const box = document.createDocumentFragment();
+  const title = document.createElement('strong');
+  title.textContent = name;
+  box.append(title, ` \u2013 ${entry.group.toLowerCase()}`);
+  const list = document.createElement('dl');
+  entry.columns.forEach((column, index) => {
+    const term = document.createElement('dt');
+    term.textContent = column;
+    const value = document.createElement('dd');
+    value.textContent = entry.values[index];
+    list.append(term, value);
+  });
+  box.append(list);
+  return box;
+}
+
+const editor = createEditor(byId('editor'), {
+  doc: '',
+  label: 'Source',
+  describeMnemonic,
+  onChange() {
+    kept = false;
+    storeSoon();
+    assembleNow();
+  },
+  onCursorLine(line) {
+    selection.line = line;
+    selection.address = -1;
+    updateMarks();
+  },
+  onBreakpointLines(lines) {
+    breakpointLines = lines;
+    updateBreakpoints();
+  },
+});
+loadText(initial.text);
+kept = initial.kept;
+initial = null;
+
+// ---- Views ----
+
+const legend = byId('legend');
+for (const [kind, { letter, name }] of Object.entries(KINDS)) {
+  const item = document.createElement('li');
+  const swatch = document.createElement('span');
+  swatch.className = 'cell legend-cell';
+  swatch.dataset.kind = kind;
+  swatch.textContent = letter;
+  swatch.setAttribute('aria-hidden', 'true');
+  item.append(swatch, ` ${name}`);
+  legend.append(item);
+}
+
+const views = new Views(
+  { listing: byId('listing'), map: byId('memory'), details: byId('word-details') },
+  {
+    pick(word) {
+      if (word.line > 0) editor.goToLine(word.line);
+      selection.line = word.line;
+      selection.address = word.address;
+      updateMarks();
+    },
+    toggleBreakpoint(word) {
+      if (word.line > 0) {
+        editor.toggleBreakpointLine(word.line);
+      } else {
+        if (breakpointAddresses.has(word.address)) breakpointAddresses.delete(word.address);
+        else breakpointAddresses.add(word.address);
+        updateBreakpoints();
+      }
+    },
+  },
+);
+
+function updateMarks() {
+  if (!result) return;
+  const selected = new Set();
+  for (const word of result.words) {
+    if (word.listed && selection.line > 0 && word.line === selection.line) selected.add(word.address);
+  }
+  if (selection.address >= 0) selected.add(selection.address);
+  const pointer = [...selected].map((address) => result.words[address]).find((word) => word.kind === 'address');
+  views.setMarks({ selected, target: pointer && pointer.points !== undefined ? pointer.points : -1 });
+}
+
+function updateBreakpoints() {
+  if (!result) return;
+  const addresses = new Set(breakpointAddresses);
+  for (const word of result.words) {
+    if (word.listed && word.line > 0 && breakpointLines.has(word.line)) addresses.add(word.address);
+  }
+  if (core) {
+    core.machine.clearBreakpoints();
+    for (const address of addresses) core.machine.breakpoint(address, true);
+  }
+  views.setMarks({ breakpoints: addresses });
+}
+
+// ---- Assembling ----
+
+function plural(count, word) {
+  return `${count.toLocaleString('en')} ${word}${count === 1 ? '' : 's'}`;
+}
+
+function lineButton(line) {
+  const button = document.createElement('button');
+  button.type = 'button';
+  button.className = 'line-link';
+  button.textContent = `source line ${line}`;
+  button.addEventListener('click', () => editor.goToLine(line, true));
+  return button;
+}
+
+function showProblems() {
+  const { error, warnings } = result;
+  if (error) {
+    const parts = [error.message];
+    if (error.line > 0) parts.push(' \u2013 ', lineButton(error.line));
+    ui.error.replaceChildren(...parts);
+    ui.error.hidden = false;
+  } else {
+    ui.error.replaceChildren();
+    ui.error.hidden = true;
+  }
+  ui.warnings.replaceChildren(
+    ...warnings.map((warning) => {
+      const item = document.createElement('li');
+      item.append(`Warning: ${warning.text}`);
+      if (warning.line > 0) item.append(' \u2013 ', lineButton(warning.line));
+      return item;
+    }),
+  );
+  ui.warnings.hidden = warnings.length === 0;
+  const diagnostics = warnings.map((warning) => ({ line: warning.line, severity: 'warning', message: warning.text }));
+  if (error) diagnostics.push({ line: error.line, severity: 'error', message: error.message });
+  editor.setDiagnostics(diagnostics);
+}
+
+function assembleNow() {
+  if (!core) return;
+  result = core.assemble(sourceBytes());
+  showProblems();
+  views.batch(() => assembled());
+  window.ovrikPlayground.assembledAt = performance.now();
+}
+
+function assembled() {
+  views.render(result);
+  if (result.listing) {
+    const words = result.words.filter((word) => word.listed).length;
+    const pages = result.firstPage < 0 ? 0 : result.lastPage - result.firstPage + 1;
+    ui.status.textContent = `${plural(pages, 'page')}, ${plural(words, 'word')}`;
+  } else {
+    ui.status.textContent = 'no listing';
+  }
+  ui.download.disabled = result.listing === null;
+  updateMarks();
+  updateBreakpoints();
+  runner.programChanged();
+}
+
+// ---- Machine ----
+
+const runner = new Runner(
+  {
+    run: byId('run'),
+    step: byId('step'),
+    back: byId('step-back'),
+    stop: byId('stop'),
+    reset: byId('reset'),
+    speed: byId('speed'),
+    speedText: byId('speed-text'),
+    limit: byId('limit'),
+    state: byId('machine-state'),
+    note: byId('state-note'),
+    steps: byId('steps'),
+    ac: { word: byId('ac'), decimal: byId('ac-decimal'), character: byId('ac-character') },
+    pc: { word: byId('pc'), decimal: byId('pc-decimal'), character: byId('pc-character') },
+    keyboards: [byId('keyboard-0'), byId('keyboard-1')],
+    displays: [byId('display-0'), byId('display-1')],
+  },
+  {
+    machine: () => core.machine,
+    program: () => (result && result.listing !== null && result.firstPage >= 0 ? result : null),
+    textToBytes,
+    bytesToText,
+    show({ memory, current }) {
+      views.setMemory(memory);
+      views.setMarks({ current });
+      const word = current >= 0 && result ? result.words[current] : null;
+      editor.markCurrentLine(word && word.listed ? word.line : 0);
+      if (current >= 0 && runner.speed !== Infinity) views.reveal(current);
+    },
+  },
+);
+
+// ---- Keeping the work ----
+
+function record() {
+  return { name: ui.name.value, text: sourceBytesText(), kept };
+}
+
+function storeNow() {
+  clearTimeout(storeTimer);
+  storeTimer = 0;
+  if (!store(localStorage, record())) showNotice('The browser did not keep the source: download it to keep it.');
+}
+
+function storeSoon() {
+  clearTimeout(storeTimer);
+  storeTimer = setTimeout(storeNow, STORE_PAUSE_MS);
+}
+
+function mayReplace() {
+  if (kept || sourceBytesText() === '') return true;
+  return window.confirm('Replace the source in the editor? Its changes have not been downloaded.');
+}
+
+function replaceSource(name, text) {
+  ui.name.value = name;
+  loadText(text);
+  kept = true;
+  storeNow();
+}
+
+function showNotice(text, { link = null, action = null } = {}) {
+  ui.noticeText.textContent = text;
+  ui.shareLink.hidden = link === null;
+  if (link !== null) ui.shareLink.value = link;
+  ui.noticeAction.hidden = action === null;
+  if (action) {
+    ui.noticeAction.textContent = action.label;
+    ui.noticeAction.onclick = () => {
+      action.run();
+      hideNotice();
+    };
+  }
+  ui.notice.hidden = false;
+}
+
+function hideNotice() {
+  ui.notice.hidden = true;
+}
+
+function baseName() {
+  return ui.name.value.trim() || 'program';
+}
+
+// A file's base name as it would be typed at the prompt: the console program
+// adds ".txt" itself.
+function nameOfFile(fileName) {
+  return fileName.replace(/\.txt$/i, '') || 'program';
+}
+
+async function share() {
+  const fragment = await shareFragment(baseName(), sourceBytes());
+  const link = location.href.replace(/#.*$/, '') + fragment;
+  let copied = false;
+  try {
+    await navigator.clipboard.writeText(link);
+    copied = true;
+  } catch {
+    // No clipboard here (a page opened from disk, say): the link is shown to copy.
+  }
+  showNotice(copied ? 'Link copied. It holds the whole source:' : 'Copy this link; it holds the whole source:', { link });
+  ui.shareLink.focus();
+  ui.shareLink.select();
+}
+
+// Opens a share link's source. The work the browser kept before is not lost:
+// the notice offers it back.
+async function openShared() {
+  const shared = await readFragment(location.hash);
+  if (shared === null) return;
+  history.replaceState(null, '', location.href.replace(/#.*$/, ''));
+  if (shared instanceof Error) {
+    showNotice(shared.message);
+    return;
+  }
+  const before = record();
+  const text = bytesToText(shared.bytes);
+  ui.name.value = shared.name;
+  loadText(text);
+  kept = true;
+  storeNow();
+  if (!before.kept && before.text !== text) {
+    showNotice('Opened the shared source.', {
+      action: { label: 'Back to my source', run: () => replaceSource(before.name, before.text) },
+    });
+    kept = true;
+  }
+}
+
+// ---- Guide ----
+
+function openGuide(sectionId) {
+  if (!ui.guideBody.firstChild) ui.guideBody.innerHTML = guide.html;
+  ui.guide.hidden = false;
+  ui.guideOpen.setAttribute('aria-expanded', 'true');
+  const target = sectionId ? byId(sectionId) : null;
+  if (target) target.scrollIntoView({ block: 'start' });
+  else ui.guideBody.scrollTop = 0;
+  (target ?? ui.guideBody).setAttribute('tabindex', '-1');
+  (target ?? ui.guideBody).focus({ preventScroll: true });
+}
+
+function closeGuide() {
+  ui.guide.hidden = true;
+  ui.guideOpen.setAttribute('aria-expanded', 'false');
+  (ui.guideReturn ?? ui.guideOpen).focus();
+  ui.guideReturn = null;
+}
+
+// ---- Wiring ----
+
+for (const example of examples) {
+  const option = document.createElement('option');
+  option.value = example.name;
+  option.textContent = `${example.name}.txt`;
+  ui.examples.append(option);
+}
+
+ui.examples.addEventListener('change', () => {
+  const example = examples.find((candidate) => candidate.name === ui.examples.value);
+  // Back to the menu's title, so that picking the same example again reloads it.
+  ui.examples.value = '';
+  if (example && mayReplace()) replaceSource(example.name, example.source);
+});
+ui.newButton.addEventListener('click', () => {
+  if (mayReplace()) replaceSource('program', NEW_SOURCE);
+});
+ui.open.addEventListener('click', () => ui.file.click());
+ui.file.addEventListener('change', async () => {
+  const file = ui.file.files[0];
+  ui.file.value = '';
+  if (!file || !mayReplace()) return;
+  replaceSource(nameOfFile(file.name), bytesToText(new Uint8Array(await file.arrayBuffer())));
+});
+ui.saveSource.addEventListener('click', () => {
+  download(`${baseName()}.txt`, sourceBytes());
+  kept = true;
+  storeNow();
+});
+ui.download.addEventListener('click', () => {
+  if (result && result.listing) download(`${baseName()}.ovr`, result.listing);
+});
+ui.share.addEventListener('click', share);
+ui.name.addEventListener('input', storeSoon);
+ui.noticeClose.addEventListener('click', hideNotice);
+ui.guideOpen.addEventListener('click', () => {
+  ui.guideReturn = ui.guideOpen;
+  if (ui.guide.hidden) openGuide(null);
+  else closeGuide();
+});
+ui.instructions.addEventListener('click', () => {
+  ui.guideReturn = ui.instructions;
+  openGuide('guide-9-the-instruction-set');
+});
+ui.guideClose.addEventListener('click', closeGuide);
+ui.guide.addEventListener('keydown', (event) => {
+  if (event.key === 'Escape') closeGuide();
+});
+// Links inside the guide scroll the panel and leave the page's address alone.
+ui.guideBody.addEventListener('click', (event) => {
+  const link = event.target.closest('a[href^="#"]');
+  if (!link) return;
+  event.preventDefault();
+  const target = byId(link.getAttribute('href').slice(1));
+  if (target) target.scrollIntoView({ block: 'start' });
+});
+window.addEventListener('pagehide', () => {
+  if (storeTimer) storeNow();
+});
+window.addEventListener('hashchange', () => openShared());
+
+// Drop a .txt file on the editor to open it.
+const editorBox = byId('editor');
+editorBox.addEventListener('dragover', (event) => {
+  if (![...event.dataTransfer.types].includes('Files')) return;
+  event.preventDefault();
+  editorBox.classList.add('dropping');
+});
+editorBox.addEventListener('dragleave', () => editorBox.classList.remove('dropping'));
+editorBox.addEventListener(
+  'drop',
+  async (event) => {
+    const file = event.dataTransfer.files[0];
+    editorBox.classList.remove('dropping');
+    if (!file) return;
+    event.preventDefault();
+    event.stopPropagation();
+    if (!mayReplace()) return;
+    replaceSource(nameOfFile(file.name), bytesToText(new Uint8Array(await file.arrayBuffer())));
+  },
+  true,
+);
+
+// For tests and the browser's console: the source, one character per byte.
+window.ovrikPlayground = {
+  text: sourceBytesText,
+  setText: loadText,
+  cursorLine: () => editor.cursorLine(),
+  goToLine: (line) => editor.goToLine(line, true),
+  runner,
+};
+
+openShared().finally(() =>
+  loadCore(window.createOvrikModule).then(
+    (ready) => {
+      core = ready;
+      assembleNow();
+      document.body.dataset.ready = 'true';
+      window.ovrikPlayground.readyMs = performance.now();
+    },
+    (failure) => {
+      ui.status.textContent = 'not available';
+      ui.error.hidden = false;
+      ui.error.textContent = `The assembler could not start in this browser: ${failure.message}`;
+    },
+  ),
+);
