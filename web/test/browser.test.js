@@ -214,6 +214,11 @@ describe('playground page', () => {
     assert.equal(await listingText(), shown(examples[0].listing));
     assert.equal(await byName.memory().getByRole('gridcell').count(), 256);
     assert.equal(await machineState(), 'ready');
+    // the version is the project's, from the one place it is kept
+    const version = fs
+      .readFileSync(path.join(repo, 'CMakeLists.txt'), 'utf8')
+      .match(/project\(ovrik VERSION ([0-9.]+)/)[1];
+    assert.match(await page.locator('#version').innerText(), new RegExp(`^ovrik ${version.replace('.', '\\.')}\\b`));
     await shoot('start');
   });
 
