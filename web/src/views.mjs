@@ -89,11 +89,23 @@ export class Views {
     return this.words ? this.words.filter((word) => word.listed).map((word) => word.address) : [];
   }
 
+  // Enter or Space picks the focused word, B or F9 sets or clears its
+  // breakpoint: the same keys in the listing and in the map.
+  wordKey(event, word) {
+    const pick = event.key === 'Enter' || event.key === ' ';
+    const breakpoint = event.key === 'b' || event.key === 'B' || event.key === 'F9';
+    if (!pick && !breakpoint) return false;
+    if (word && pick) this.handlers.pick(word);
+    if (word && breakpoint) this.handlers.toggleBreakpoint(word);
+    event.preventDefault();
+    return true;
+  }
+
   listingKey(event) {
     const listed = this.listedAddresses();
     if (listed.length === 0) return;
     let index = listed.indexOf(this.listingFocus);
-    const word = this.words[this.listingFocus];
+    if (this.wordKey(event, this.words[this.listingFocus])) return;
     switch (event.key) {
       case 'ArrowDown': index = Math.min(listed.length - 1, index + 1); break;
       case 'ArrowUp': index = Math.max(0, index - 1); break;
@@ -101,17 +113,6 @@ export class Views {
       case 'PageUp': index = Math.max(0, index - 16); break;
       case 'Home': index = 0; break;
       case 'End': index = listed.length - 1; break;
-      case 'Enter':
-      case ' ':
-        if (word) this.handlers.pick(word);
-        event.preventDefault();
-        return;
-      case 'b':
-      case 'B':
-      case 'F9':
-        if (word) this.handlers.toggleBreakpoint(word);
-        event.preventDefault();
-        return;
       default:
         return;
     }
@@ -230,7 +231,7 @@ export class Views {
 
   mapKey(event) {
     let address = this.mapFocus;
-    const word = this.words?.[address];
+    if (this.wordKey(event, this.words?.[address])) return;
     switch (event.key) {
       case 'ArrowRight': address = Math.min(255, address + 1); break;
       case 'ArrowLeft': address = Math.max(0, address - 1); break;
@@ -240,17 +241,6 @@ export class Views {
       case 'End': address += 15 - (address % 16); break;
       case 'PageUp': address %= 16; break;
       case 'PageDown': address = 240 + (address % 16); break;
-      case 'Enter':
-      case ' ':
-        if (word) this.handlers.pick(word);
-        event.preventDefault();
-        return;
-      case 'b':
-      case 'B':
-      case 'F9':
-        if (word) this.handlers.toggleBreakpoint(word);
-        event.preventDefault();
-        return;
       default:
         return;
     }
