@@ -7,7 +7,6 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <conio.h>
-#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
