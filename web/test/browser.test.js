@@ -160,6 +160,14 @@ async function shoot(name, target = page) {
     await target.emulateMedia({ colorScheme: scheme });
     for (const [size, viewport] of [['wide', LAPTOP], ['narrow', NARROW]]) {
       await target.setViewportSize(viewport);
+      // a word still flashing can be caught half painted
+      await target.evaluate(() => {
+        const finite = document
+          .getAnimations()
+          .filter((a) => a.effect?.getComputedTiming().iterations !== Infinity);
+        const settled = Promise.all(finite.map((a) => a.finished.catch(() => {})));
+        return Promise.race([settled, new Promise((done) => setTimeout(done, 1000))]);
+      });
       await target.screenshot({
         path: path.join(SCREENSHOT_DIR, `${name}-${scheme}-${size}.png`),
         fullPage: size === 'narrow',
