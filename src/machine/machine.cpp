@@ -80,7 +80,7 @@ inline StepEnd displayStep(Machine& machine, std::uint8_t word) {
   return portOne ? StepEnd::kWrotePort1 : StepEnd::kWrotePort0;
 }
 
-inline StepEnd operateStep(Machine& machine, std::uint8_t word) {
+inline StepEnd operateStep(Machine& machine, std::uint8_t address, std::uint8_t word) {
   const unsigned ac = machine.ac;  // unsigned arithmetic; byteOf keeps the low 8 bits
   if ((word & kGroupTwo) == 0) {
     unsigned result = ac;
@@ -97,6 +97,7 @@ inline StepEnd operateStep(Machine& machine, std::uint8_t word) {
   if ((word & kRotateRight) != 0) machine.ac = byteOf((ac >> 1U) | (ac << 7U));
   if ((word & kHalt) == 0) return StepEnd::kDone;
   machine.halted = true;
+  machine.haltedAt = address;
   return StepEnd::kHalted;
 }
 
@@ -146,7 +147,7 @@ inline StepEnd doStep(Machine& machine) {
       if (end == StepEnd::kWaiting) return end;
       break;
     default:
-      end = operateStep(machine, word);
+      end = operateStep(machine, address, word);
       break;
   }
   ++machine.steps;

@@ -77,6 +77,7 @@ struct Machine {
   std::uint8_t ac = 0;
   std::uint8_t pc = 0;
   bool halted = false;
+  std::uint8_t haltedAt = 0;  // the address of the HLT word, once halted
   std::uint64_t steps = 0;
   std::array<Keyboard, 2> keyboards;
   std::array<Display, 2> displays;
@@ -97,7 +98,9 @@ enum class StepEnd : std::uint8_t {
 // One step. Allocates nothing: a written byte is left in AC for the caller.
 StepEnd step(Machine& machine);
 
-enum class RunEnd : std::uint8_t { kHalted, kWaitingForInput, kStepLimit };
+// kInterrupted is the user's end (Ctrl-C, Stop): the machine never reaches it
+// on its own, a runner reports it between steps.
+enum class RunEnd : std::uint8_t { kHalted, kWaitingForInput, kStepLimit, kInterrupted };
 
 // Steps until the machine halts, waits for input or has done `stepLimit` steps
 // in all; the bytes written are appended to each display's `received`.
