@@ -95,7 +95,7 @@ void checkMadeEndLabels(const AssemblyState& state) {
     if (clashing != nullptr) {
       errorStop("Error: Label " + name + " clashes with a name the assembler makes in page " +
                     std::to_string(page) + ".",
-                clashing->line);
+                labelLine(state, *clashing));
     }
   }
 }
@@ -187,6 +187,8 @@ std::string inputOutputCode(std::string_view code, std::string_view port, std::i
   return result;
 }
 
+std::int32_t madeWordLine(const AssemblyState& state, int page, std::string_view operand);
+
 std::string instructionCode(const AssemblyState& state, int page, int slot) {
   const LineRecord& word = state.codeWord(page, slot);
   const std::string_view body = word.body;
@@ -194,17 +196,30 @@ std::string instructionCode(const AssemblyState& state, int page, int slot) {
   const std::string_view name = body.substr(0, blank);
   const std::string_view operand =
       blank == std::string_view::npos ? std::string_view() : body.substr(blank + 1);
+  const std::int32_t line = word.line != 0 ? word.line : madeWordLine(state, page, operand);
 
   const Mnemonic* mnemonic = findMnemonic(name);
   if (mnemonic == nullptr) {
     errorStop("Error: Instruction " + std::string(name) + " is not valid in page " +
                   std::to_string(page) + " line " + std::to_string(slot) + ".",
-              word.line);
+              line);
   }
   const char instructionClass = mnemonic->code[0];
-  if (instructionClass == '6') return inputOutputCode(mnemonic->code, operand, word.line);
+  if (instructionClass == '6') return inputOutputCode(mnemonic->code, operand, line);
   if (instructionClass == '7') return std::string(mnemonic->code);
-  return memoryReferenceCode(state, page, mnemonic->code, operand, word.line);
+  return memoryReferenceCode(state, page, mnemonic->code, operand, line);
+}
+
+// A word the assembler made (the jump over a page's data) has no line of its
+// own: a message about it points at the label its operand names, which may
+// have been cut at 47 characters, else at its page's directive.
+std::int32_t madeWordLine(const AssemblyState& state, int page, std::string_view operand) {
+  if (operand.starts_with("I ")) operand.remove_prefix(2);
+  for (int slot = 0; slot < kPageSize && !operand.empty(); ++slot) {
+    const LineRecord& word = state.codeWord(page, slot);
+    if (word.line != 0 && word.label.startsWith(operand)) return labelLine(state, word);
+  }
+  return state.directiveLine[static_cast<std::size_t>(page)];
 }
 
 void assembleWord(AssemblyState& state, const AddressTable& addresses, int page, int slot) {

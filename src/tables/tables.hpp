@@ -145,6 +145,11 @@ struct FileFailure {
 void checkPageCapacity(const AssemblyState& state, int page, int adding = 0, std::int32_t line = 0);
 [[noreturn]] void reportWordCountExceeded(int page, std::int32_t line = 0);
 
+// The source line that holds a word's label, for a message about the label:
+// the word's own line, but the TABLE line for the elements of a table, whose
+// words carry the lines of their entries.
+std::int32_t labelLine(const AssemblyState& state, const LineRecord& word);
+
 // Keeps a warning; a source can give any number, the first 256 are kept.
 void addWarning(AssemblyState& state, std::int32_t line, std::string text);
 // A text as a warning shows it: a tab as "\t"; quoted, in double quotes.
