@@ -90,11 +90,6 @@ bool interrupted(const RunPlatform& platform) {
   return platform.interruption != nullptr && platform.interruption->requested();
 }
 
-// The word the machine waits at is a keyboard skip; bit 3 names its port.
-bool waitsOnPortZero(const Machine& machine) {
-  return (machine.memory[machine.pc] & 0x08U) == 0;
-}
-
 std::string traceLine(const MemoryImage& image, std::uint8_t at, std::uint8_t word,
                       const Machine& machine);
 
@@ -113,17 +108,18 @@ RunEnd runProgram(Machine& machine, const MemoryImage& image, const RunOptions& 
     const std::uint8_t at = machine.pc;
     const std::uint8_t word = machine.memory[at];
     const std::uint64_t stepsBefore = machine.steps;
-    const RunEnd end = run(machine, machine.steps + slice);
+    const RunResult ended = run(machine, machine.steps + slice);
     output.showDisplays(machine);
     if (options.trace && machine.steps != stepsBefore) {
       output.errorLine(traceLine(image, at, word, machine));
     }
-    if (end != RunEnd::kWaitingForInput) {
-      if (end == RunEnd::kHalted) return end;
+    if (ended.end != RunEnd::kWaitingForInput) {
+      if (ended.end == RunEnd::kHalted) return ended.end;
       continue;
     }
-    if (!waitsOnPortZero(machine) || !input.supplyMore(keyboard)) {
-      return interrupted(platform) ? RunEnd::kInterrupted : end;
+    // Only port 0's keyboard has keys to give.
+    if (ended.port != 0 || !input.supplyMore(keyboard)) {
+      return interrupted(platform) ? RunEnd::kInterrupted : ended.end;
     }
   }
 }

@@ -16,8 +16,8 @@
 #include "driver/keyboard_input.hpp"
 #include "driver/machine_run.hpp"
 #include "driver/run_options.hpp"
+#include "machine/load.hpp"
 #include "machine/machine.hpp"
-#include "tables/word_notation.hpp"
 
 namespace ovrik {
 namespace {
@@ -30,7 +30,7 @@ constexpr std::size_t kLongestListing = 1U << 20U;
 
 struct Loaded {
   RunOptions options;
-  std::unique_ptr<MemoryImage> image;
+  Program program;
 };
 
 std::variant<Loaded, int> readAndLoad(std::span<const std::string> args, Console console,
@@ -67,9 +67,9 @@ int runMachineCommand(std::span<const std::string> args, Console console, FileSy
 namespace {
 
 int runLoaded(const Loaded& loaded, Console console, const RunPlatform& platform) {
-  const MemoryImage& image = *loaded.image;
+  const MemoryImage& image = loaded.program.image;
   const RunOptions& options = loaded.options;
-  Machine machine = loadMachine(image, options.start.value_or(startAddress(image)));
+  Machine machine = loadMachine(image, options.start.value_or(loaded.program.start));
   if (platform.keys != nullptr || options.input) {
     return runToTheEnd(machine, image, options, console, platform);
   }
@@ -82,23 +82,18 @@ int runLoaded(const Loaded& loaded, Console console, const RunPlatform& platform
 
 // ---- Loading the program ----
 
-std::unique_ptr<MemoryImage> loadImage(const std::string& file, Console console, FileSystem& files);
-std::string shownName(const std::string& file);
+std::optional<Program> loadProgram(const std::string& file, Console console, FileSystem& files);
 bool hasWords(const MemoryImage& image, const std::string& file, std::ostream& err);
-bool everyWordHasAValue(const MemoryImage& image, const std::string& file, std::ostream& err);
+std::string shownName(const std::string& file);
 
 std::variant<Loaded, int> readAndLoad(std::span<const std::string> args, Console console,
                                       FileSystem& files) {
   std::variant<RunOptions, int> read = readRunOptions(args, console.out, console.err);
   if (const int* status = std::get_if<int>(&read)) return *status;
-  Loaded loaded{std::move(std::get<RunOptions>(read)), nullptr};
-  const std::string& file = loaded.options.file;
-  loaded.image = loadImage(file, console, files);
-  if (!loaded.image || !hasWords(*loaded.image, shownName(file), console.err) ||
-      !everyWordHasAValue(*loaded.image, shownName(file), console.err)) {
-    return kFailedStatus;
-  }
-  return loaded;
+  const std::string file = std::get<RunOptions>(read).file;
+  std::optional<Program> program = loadProgram(file, console, files);
+  if (!program || !hasWords(program->image, shownName(file), console.err)) return kFailedStatus;
+  return Loaded{std::move(std::get<RunOptions>(read)), std::move(*program)};
 }
 
 std::optional<std::string> listingBytes(const std::string& file, FileSystem& files,
@@ -124,37 +119,36 @@ std::optional<std::string> listingBytes(const std::string& file, FileSystem& fil
   return bytes;
 }
 
-std::unique_ptr<MemoryImage> loadListing(const std::string& file, FileSystem& files,
-                                         std::ostream& err) {
-  const std::optional<std::string> bytes = listingBytes(file, files, err);
-  if (!bytes) return nullptr;
-  auto read = readListing(*bytes);
-  if (const auto* refusal = std::get_if<ListingRefusal>(&read)) {
-    err << file << ":" << refusal->line << ": error: " << refusal->message << "\n";
-    return nullptr;
-  }
-  return std::make_unique<MemoryImage>(std::move(std::get<MemoryImage>(read)));
-}
-
 bool isListing(const std::string& file) {
   return file.ends_with(".ovr");
 }
 
 // The file a message is about: a source is named with the .txt the assembler
-// adds to a name without it, as its own messages do.
+// adds, as its own messages do.
 std::string shownName(const std::string& file) {
-  return isListing(file) || file.ends_with(".txt") ? file : file + ".txt";
+  return isListing(file) ? file : sourceFileName(file);
 }
 
 // A listing is read as it is; any other file is a source, assembled as
 // `ovrik -q FILE` does, listing and all.
-std::unique_ptr<MemoryImage> loadImage(const std::string& file, Console console,
-                                       FileSystem& files) {
-  if (isListing(file)) return loadListing(file, files, console.err);
-  const std::unique_ptr<AssemblyState> state =
-      assembleSourceFile(file, AssembleOptions{.quiet = true}, console, files);
-  if (!state) return nullptr;
-  return std::make_unique<MemoryImage>(imageFromAssembly(*state));
+std::optional<Program> loadProgram(const std::string& file, Console console, FileSystem& files) {
+  std::variant<Program, LoadRefusal> loaded;
+  if (isListing(file)) {
+    const std::optional<std::string> bytes = listingBytes(file, files, console.err);
+    if (!bytes) return std::nullopt;
+    loaded = loadToRun(*bytes);
+  } else {
+    const std::unique_ptr<AssemblyState> state =
+        assembleSourceFile(file, AssembleOptions{.quiet = true}, console, files);
+    if (!state) return std::nullopt;
+    loaded = loadToRun(*state);
+  }
+  if (auto* program = std::get_if<Program>(&loaded)) return std::move(*program);
+  const LoadRefusal& refusal = std::get<LoadRefusal>(loaded);
+  console.err << shownName(file);
+  if (refusal.line > 0) console.err << ":" << refusal.line;
+  console.err << ": error: " << refusal.message << "\n";
+  return std::nullopt;
 }
 
 // A program without a word would run a million zero words to the step limit.
@@ -162,19 +156,6 @@ bool hasWords(const MemoryImage& image, const std::string& file, std::ostream& e
   const auto listed = [](const ImageWord& word) { return word.listed; };
   if (std::any_of(image.words.begin(), image.words.end(), listed)) return true;
   err << file << ": error: the program has no words, so there is nothing to run\n";
-  return false;
-}
-
-// A word whose code is no word (an empty code, "12" from #12) would run as
-// some guess of ours: such a program is not run at all.
-bool everyWordHasAValue(const MemoryImage& image, const std::string& file, std::ostream& err) {
-  const ImageWord* word = firstWordWithoutValue(image);
-  if (word == nullptr) return true;
-  err << file;
-  if (word->line > 0) err << ":" << word->line;
-  err << ": error: word " << wordText(static_cast<std::int16_t>(addressOf(image, *word))) << " ("
-      << word->statement << ") has no value (code \"" << word->code
-      << "\"), so the program is not run\n";
   return false;
 }
 
