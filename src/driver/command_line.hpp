@@ -33,4 +33,7 @@ std::unique_ptr<AssemblyState> assembleSourceFile(const std::string& file,
                                                   const AssembleOptions& options, Console console,
                                                   FileSystem& files);
 
+// What a file failure's code means, as the command line words it: "no such file".
+std::string plainFileFailure(int code);
+
 }  // namespace ovrik
