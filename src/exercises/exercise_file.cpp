@@ -32,6 +32,7 @@ struct Entry {
   std::string_view key;
   const toml::node* value = nullptr;
   std::int32_t line = 0;
+  std::uint32_t column = 0;
 };
 
 constexpr std::string_view kFileKeys =
@@ -154,7 +155,7 @@ std::vector<Check> readChecks(const Entry& entry, std::uint64_t maxSteps) {
 Check CheckReader::read(std::vector<const Check*>& earlier) {
   const toml::node* name = table_.get("name");
   if (name == nullptr) fail(check_.line, "a check needs a name: name = \"...\"");
-  const Entry nameEntry{"name", name, lineOf(name->source())};
+  const Entry nameEntry{"name", name, lineOf(name->source()), 0};
   check_.name = textOf(nameEntry, "a check's name");
   // Reports show the name as it is, in a terminal, JSON or XML alike.
   if (check_.name.empty() || printableText(check_.name) != check_.name) {
@@ -259,10 +260,11 @@ void CheckReader::readStart(const Entry& entry) {
 std::vector<Entry> inFileOrder(const toml::table& table) {
   std::vector<Entry> entries;
   for (const auto& [key, value] : table) {
-    entries.push_back({key.str(), &value, lineOf(key.source())});
+    entries.push_back({key.str(), &value, lineOf(key.source()), key.source().begin.column});
   }
-  std::stable_sort(entries.begin(), entries.end(),
-                   [](const Entry& a, const Entry& b) { return a.line < b.line; });
+  std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+    return a.line != b.line ? a.line < b.line : a.column < b.column;
+  });
   return entries;
 }
 
