@@ -56,8 +56,6 @@ std::optional<std::string> readArguments(std::span<const std::string> args, Chec
 std::optional<std::vector<Exercise>> readExercises(const std::vector<std::string>& names,
                                                    FileSystem& files, std::ostream& err);
 Grade gradeFile(const std::string& file, const std::vector<Exercise>& exercises, FileSystem& files);
-std::string sourceName(const std::string& file);
-
 }  // namespace
 
 int runCheckCommand(std::span<const std::string> args, Console console, FileSystem& files) {
@@ -81,7 +79,7 @@ int runCheckCommand(std::span<const std::string> args, Console console, FileSyst
   for (const std::string& file : request.files) {
     const Grade grade = gradeFile(file, *exercises, files);
     allPassed = allPassed && static_cast<std::size_t>(grade.passed) == grade.items.size();
-    report->add(sourceName(file), grade);
+    report->add(sourceFileName(file), grade);
   }
   report->end();
   return allPassed ? kAllPassed : kSomeFailed;
@@ -209,16 +207,11 @@ Grade gradeFile(const std::string& file, const std::vector<Exercise>& exercises,
                 FileSystem& files) {
   Submission submission;
   try {
-    submission = prepareSubmission(readBytes(files, sourceName(file), kLargestSubmission));
+    submission = prepareSubmission(readBytes(files, sourceFileName(file), kLargestSubmission));
   } catch (const FileFailure& failure) {
     submission.refusal = failureText(failure);
   }
   return gradeSubmission(exercises, submission);
-}
-
-// As everywhere on the command line, a FILE without .txt gets it added.
-std::string sourceName(const std::string& file) {
-  return file.ends_with(".txt") ? file : file + ".txt";
 }
 
 }  // namespace

@@ -10,12 +10,14 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <variant>
 #include <vector>
 
-#include "driver/driver.hpp"
+#include "assemble/assemble_source.hpp"
 #include "exercises/shown_bytes.hpp"
+#include "machine/load.hpp"
 #include "machine/machine.hpp"
-#include "tables/byte_stream.hpp"
 #include "tables/tables.hpp"
 #include "tables/word_notation.hpp"
 
@@ -27,8 +29,8 @@ namespace {
 constexpr std::size_t kLongestShownOutput = 64;
 
 std::optional<std::string> refusalOfBytes(std::string_view source);
-std::optional<std::string> assemble(AssemblyState& state, std::string_view source);
-std::optional<std::string> refusalToRun(const MemoryImage& image);
+std::string refusalToAssemble(const Assembly& assembly);
+std::string refusalToRun(const LoadRefusal& refusal);
 std::string address(std::uint8_t value);
 std::string shownOutput(std::string_view bytes);
 std::uint8_t haltedAt(const Machine& machine);
@@ -39,13 +41,20 @@ Submission prepareSubmission(std::string_view source) {
   Submission submission;
   submission.refusal = refusalOfBytes(source);
   if (submission.refusal) return submission;
-  const auto state = std::make_unique<AssemblyState>();
-  submission.refusal = assemble(*state, source);
-  if (submission.refusal) return submission;
-  submission.image = imageFromAssembly(*state);
-  submission.refusal = refusalToRun(submission.image);
-  if (submission.refusal) return submission;
-  submission.loaded = loadMachine(submission.image, startAddress(submission.image));
+  const Assembly assembly = assembleSource(source);
+  if (!assembly.ok) {
+    submission.refusal = refusalToAssemble(assembly);
+    return submission;
+  }
+  auto loaded = loadToRun(*assembly.state);
+  if (const auto* refusal = std::get_if<LoadRefusal>(&loaded)) {
+    submission.refusal = refusalToRun(*refusal);
+    return submission;
+  }
+  Program& program = std::get<Program>(loaded);
+  submission.loaded = loadMachine(program.image, program.start);
+  submission.image = std::move(program.image);
+  const AssemblyState* state = assembly.state.get();
   for (const TableId table : {kVariableTable, kConstantTable}) {
     for (std::int16_t index = 0; index < state->count(table); ++index) {
       submission.unusedLabels.push_back(
@@ -76,7 +85,7 @@ bool CheckRun::advance(std::uint64_t steps) {
   if (ended_) return true;
   const std::uint64_t limit =
       machine_.steps + std::min(steps, check_.maxSteps - std::min(check_.maxSteps, machine_.steps));
-  end_ = run(machine_, limit);
+  end_ = run(machine_, limit).end;
   ended_ = end_ != RunEnd::kStepLimit || machine_.steps >= check_.maxSteps;
   return ended_;
 }
@@ -219,26 +228,20 @@ std::optional<std::string> refusalOfBytes(std::string_view source) {
   return std::nullopt;
 }
 
-std::optional<std::string> assemble(AssemblyState& state, std::string_view source) {
-  StringSource bytes(source);
-  try {
-    assembleProgram(state, bytes);
-  } catch (const ErrorStop& stop) {
-    std::string_view message = stop.message;
-    if (message.starts_with("Error: ")) message.remove_prefix(7);
-    const std::string line = stop.line > 0 ? "line " + std::to_string(stop.line) + ": " : "";
-    return "does not assemble: " + line + printableText(message);
-  }
-  return std::nullopt;
+std::string located(std::int32_t line, std::string_view message) {
+  const std::string where = line > 0 ? "line " + std::to_string(line) + ": " : "";
+  return where + printableText(message);
+}
+
+std::string refusalToAssemble(const Assembly& assembly) {
+  const Diagnostic* error = assembly.error();
+  if (error == nullptr) return "does not assemble";
+  return "does not assemble: " + located(error->line, error->message);
 }
 
 // A word whose code is no word would run as some guess: such a program is not run.
-std::optional<std::string> refusalToRun(const MemoryImage& image) {
-  const ImageWord* word = firstWordWithoutValue(image);
-  if (word == nullptr) return std::nullopt;
-  const std::string line = word->line > 0 ? "line " + std::to_string(word->line) + ": " : "";
-  return "cannot run: " + line + "word " + address(addressOf(image, *word)) + " (" +
-         printableText(word->statement) + ") has no value (code " + quotedText(word->code) + ")";
+std::string refusalToRun(const LoadRefusal& refusal) {
+  return located(refusal.line, refusal.message);
 }
 
 std::string address(std::uint8_t value) {

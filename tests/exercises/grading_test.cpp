@@ -190,7 +190,7 @@ const NeverPasses kNeverPasses[] = {
     {"BytesOfTheSourceInTheMessage", "/0\n\x01\xE9X\n",
      "does not assemble: line 2: Instruction \\x01\\xE9X is not valid in page 0 line 0."},
     {"WordWithoutAValue", "/0\nSTART,  HLT 0\nX,      TABLE[1]\n        #12\n",
-     "cannot run: line 4: word 001 (#12) has no value (code \"12\")"},
+     "line 4: word 001 (#12) has no value (code \"12\"), so the program is not run"},
     {"Binary",
      "/0\nSTART,  HLT 0\n\x7F"
      "ELF\x02\x01\x01\x00\x00"s,
