@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -57,10 +58,10 @@ std::variant<Exercise, ExerciseError> readExercise(std::string_view bytes) {
 }
 
 std::optional<ExerciseError> findRepeatedCheck(const Exercise& earlier, const Exercise& later) {
+  std::set<std::string_view> names;
+  for (const Check& check : earlier.checks) names.insert(check.name);
   for (const Check& check : later.checks) {
-    const bool repeated = std::any_of(earlier.checks.begin(), earlier.checks.end(),
-                                      [&](const Check& other) { return other.name == check.name; });
-    if (repeated) {
+    if (names.contains(check.name)) {
       return ExerciseError{check.line, "check " + quotedText(check.name) +
                                            " is in an exercise file given before this one too"};
     }
@@ -119,7 +120,8 @@ class CheckReader {
     check_.line = line;
     check_.maxSteps = maxSteps;
   }
-  Check read(std::vector<const Check*>& earlier);
+  // `named` holds the names of the checks before this one, with their lines.
+  Check read(std::map<std::string, std::int32_t>& named);
 
  private:
   void readKey(const Entry& entry);
@@ -143,16 +145,15 @@ std::vector<Check> readChecks(const Entry& entry, std::uint64_t maxSteps) {
   if (tables->empty()) fail(entry.line, "the exercise has no checks: add one with [[check]]");
   std::vector<Check> checks;
   checks.reserve(tables->size());
-  std::vector<const Check*> earlier;
+  std::map<std::string, std::int32_t> named;
   for (const toml::node& node : *tables) {
     CheckReader reader(*node.as_table(), lineOf(node.source()), maxSteps);
-    checks.push_back(reader.read(earlier));
-    earlier.push_back(&checks.back());
+    checks.push_back(reader.read(named));
   }
   return checks;
 }
 
-Check CheckReader::read(std::vector<const Check*>& earlier) {
+Check CheckReader::read(std::map<std::string, std::int32_t>& named) {
   const toml::node* name = table_.get("name");
   if (name == nullptr) fail(check_.line, "a check needs a name: name = \"...\"");
   const Entry nameEntry{"name", name, lineOf(name->source()), 0};
@@ -162,12 +163,11 @@ Check CheckReader::read(std::vector<const Check*>& earlier) {
     fail(nameEntry.line,
          "a check's name must be one line of printable text, not " + quotedText(check_.name));
   }
-  for (const Check* other : earlier) {
-    if (other->name == check_.name) {
-      fail(nameEntry.line, "check " + quotedText(check_.name) +
-                               " is named twice; the first is on line " +
-                               std::to_string(other->line));
-    }
+  const auto [first, added] = named.try_emplace(check_.name, check_.line);
+  if (!added) {
+    fail(nameEntry.line, "check " + quotedText(check_.name) +
+                             " is named twice; the first is on line " +
+                             std::to_string(first->second));
   }
   for (const Entry& entry : inFileOrder(table_)) {
     if (entry.key != "name") readKey(entry);
