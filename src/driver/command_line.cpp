@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "assemble/assemble_source.hpp"
+#include "driver/check_command.hpp"
 #include "driver/runner.hpp"
 
 namespace ovrik {
@@ -15,6 +16,8 @@ constexpr std::string_view kHelp =
     "usage: ovrik                          the dialogue: type a base name at the prompt\n"
     "       ovrik [-q] [-W] FILE...        assemble each FILE into FILE.ovr beside it\n"
     "       ovrik --run [OPTIONS] FILE     run a source (assembled first) or a listing\n"
+    "       ovrik --check EXERCISE.toml [--format F] FILE...\n"
+    "                                      grade each source against an exercise's checks\n"
     "       ovrik --help | --version\n"
     "\n"
     "  FILE      a source; .txt is added when the name does not end in it\n"
@@ -56,6 +59,7 @@ int runCommandLine(std::span<const std::string> args, Console console, FileSyste
   if (!args.empty() && args[0] == "--run") {
     return runMachineCommand(args.subspan(1), console, files);
   }
+  if (!args.empty() && args[0] == "--check") return runCheckCommand(args, console, files);
   Request request;
   bool optionsEnded = false;
   for (const std::string& arg : args) {
@@ -201,4 +205,9 @@ std::string summary(const AssemblyState& state) {
 }
 
 }  // namespace
+
+std::string plainFileFailure(int code) {
+  return plainReason(code);
+}
+
 }  // namespace ovrik

@@ -36,4 +36,7 @@ std::unique_ptr<AssemblyState> assembleSourceFile(const std::string& file,
 // The source a FILE names: FILE itself when it ends in .txt, else FILE.txt.
 std::string sourceFileName(const std::string& file);
 
+// What a file failure's code means, as the command line words it: "no such file".
+std::string plainFileFailure(int code);
+
 }  // namespace ovrik
