@@ -261,6 +261,7 @@ struct StatusView {
   int pc = 0;
   int ac = 0;
   bool halted = false;
+  int haltedAt = 0;  // the address of the HLT word, once halted
   double steps = 0;
   double stepsBack = 0;                  // how many steps can be taken back
   std::array<double, 2> keysWaiting{};   // keys of each keyboard the program has not read
@@ -275,6 +276,7 @@ EMSCRIPTEN_BINDINGS(status_view) {
       .field("pc", &StatusView::pc)
       .field("ac", &StatusView::ac)
       .field("halted", &StatusView::halted)
+      .field("haltedAt", &StatusView::haltedAt)
       .field("steps", &StatusView::steps)
       .field("stepsBack", &StatusView::stepsBack)
       .field("keysWaiting", &StatusView::keysWaiting)
@@ -300,14 +302,17 @@ class PageMachine {
   // One step: stepped, halted or waiting for input.
   std::string step() { return sliceEndName(session_.step()); }
   bool stepBack() { return session_.stepBack(); }
-  void key(int port, int byte) { session_.key(portOf(port), static_cast<std::uint8_t>(byte)); }
+  // false when the keyboard is full (64 KiB of keys not read) and the key is dropped
+  bool key(int port, int byte) {
+    return session_.key(portOf(port), static_cast<std::uint8_t>(byte));
+  }
   bool unkey(int port) { return session_.unkey(portOf(port)); }
   void breakpoint(int address, bool on) {
     session_.setBreakpoint(static_cast<std::uint8_t>(address), on);
   }
   void clearBreakpoints() { session_.clearBreakpoints(); }
   StatusView status() const;
-  // Copies: the 256 words of memory, the bytes a display kept (its last MiB)
+  // Copies: the 256 words of memory, the bytes a display shows (its last 64 KiB)
   // and the keys a keyboard holds that the program has not read yet.
   val memory() const {
     const auto& words = session_.machine().memory;
@@ -373,6 +378,7 @@ StatusView PageMachine::status() const {
   view.pc = machine.pc;
   view.ac = machine.ac;
   view.halted = machine.halted;
+  view.haltedAt = machine.haltedAt;
   view.steps = static_cast<double>(machine.steps);
   view.stepsBack = static_cast<double>(session_.stepsBack());
   for (std::size_t port = 0; port < 2; ++port) {

@@ -204,8 +204,10 @@ export function createEditor(parent, options) {
     view.dispatch({ effects: toggleBreakpointEffect.of({ pos, on: !has }) });
   }
 
+  // No text is made here: the page asks for it when it assembles, which for
+  // a long source is not at every keystroke.
   const report = EditorView.updateListener.of((update) => {
-    if (update.docChanged) options.onChange(update.state.doc.toString());
+    if (update.docChanged) options.onChange();
     const before = update.startState.field(breakpointField);
     const after = update.state.field(breakpointField);
     if (before !== after || update.docChanged) options.onBreakpointLines(breakpointLines(update.state));
@@ -256,6 +258,7 @@ export function createEditor(parent, options) {
           autocapitalize: 'off',
         }),
         report,
+        largestText(options),
       ],
     }),
   });
@@ -271,6 +274,7 @@ export function createEditor(parent, options) {
   return {
     view,
     text: () => view.state.doc.toString(),
+    length: () => view.state.doc.length,
     // Replaces the whole text as one change, which Undo takes back.
     replaceText(text) {
       view.dispatch({
@@ -324,4 +328,18 @@ export function createEditor(parent, options) {
     breakpointLines: () => breakpointLines(view.state),
     focus: () => view.focus(),
   };
+}
+
+// A change that would make the text longer than options.largest characters
+// is not made (typing, a paste, a drop alike); options.onTooLarge(length)
+// hears of it after the editor is done with the change.
+function largestText(options) {
+  return EditorState.changeFilter.of((transaction) => {
+    const { largest, onTooLarge } = options;
+    if (!largest || !transaction.docChanged) return true;
+    const length = transaction.newDoc.length;
+    if (length <= largest || length <= transaction.startState.doc.length) return true;
+    if (onTooLarge) setTimeout(() => onTooLarge(length));
+    return false;
+  });
 }

@@ -21,9 +21,44 @@ function fromBase64url(text) {
   return Uint8Array.from(binary, (c) => c.charCodeAt(0));
 }
 
+// The largest source the page takes, from a file, a link or the keyboard.
+export const LARGEST_SOURCE = 8 << 20;
+
 async function transform(bytes, stream) {
   const response = new Response(new Blob([bytes]).stream().pipeThrough(stream));
   return new Uint8Array(await response.arrayBuffer());
+}
+
+// Inflates a link's source, but never past LARGEST_SOURCE: a few bytes of a
+// link can stand for gigabytes, and the reading stops as soon as they would
+// be too many.
+async function inflateBounded(packed) {
+  const reader = new Blob([packed]).stream().pipeThrough(new DecompressionStream('deflate-raw')).getReader();
+  const chunks = [];
+  let length = 0;
+  for (;;) {
+    const { done, value } = await reader.read();
+    if (done) break;
+    length += value.length;
+    if (length > LARGEST_SOURCE) {
+      await reader.cancel();
+      throw new TooLarge();
+    }
+    chunks.push(value);
+  }
+  const bytes = new Uint8Array(length);
+  let at = 0;
+  for (const chunk of chunks) {
+    bytes.set(chunk, at);
+    at += chunk.length;
+  }
+  return bytes;
+}
+
+class TooLarge extends Error {
+  constructor() {
+    super(`The link's source is over ${LARGEST_SOURCE >> 20} MiB, more than the playground takes.`);
+  }
 }
 
 const canCompress = typeof CompressionStream === 'function' && typeof DecompressionStream === 'function';
@@ -47,10 +82,13 @@ export async function readFragment(fragment) {
   const [, form, safeName, data] = match;
   try {
     const name = decodeURIComponent(safeName.replace(/~/g, '%'));
+    // Base64 takes 4 characters for 3 bytes.
+    if (form === 'raw' && (data.length * 3) / 4 > LARGEST_SOURCE) throw new TooLarge();
     const packed = fromBase64url(data);
-    const bytes = form === 'raw' ? packed : await transform(packed, new DecompressionStream('deflate-raw'));
+    const bytes = form === 'raw' ? packed : await inflateBounded(packed);
     return { name, bytes };
   } catch (failure) {
+    if (failure instanceof TooLarge) return failure;
     return new Error(`The link's source could not be read (${failure.message}).`);
   }
 }

@@ -6,7 +6,7 @@ import { createEditor } from './editor.mjs';
 import { sourceSyntax } from './syntax.mjs';
 import { KINDS, Views } from './views.mjs';
 import { Runner } from './runner.mjs';
-import { download, loadStored, readFragment, shareFragment, store } from './keep.mjs';
+import { LARGEST_SOURCE, download, loadStored, readFragment, shareFragment, store } from './keep.mjs';
 
 const { loadCore, bytesToText, textToBytes } = assemblerApi;
 const examples = window.OVRIK_EXAMPLES || [];
@@ -14,6 +14,13 @@ const guide = window.OVRIK_GUIDE || { html: '', instructions: {} };
 const byId = (id) => document.getElementById(id);
 const STORE_PAUSE_MS = 300;
 const NEW_SOURCE = '/0\nSTART,  CLA\n        HLT 0\n';
+// When a change is assembled. A short source that assembled quickly: at once,
+// at every keystroke. A longer or slower one: once the typing pauses, so that
+// a keystroke never waits for the assembler. Over 1 MiB: only when asked.
+const QUICK_SOURCE = 64 << 10;
+const QUICK_MS = 12;
+const TYPING_PAUSE_MS = 250;
+const LIVE_LARGEST = 1 << 20;
 
 const ui = {
   name: byId('name'),
@@ -34,6 +41,7 @@ const ui = {
   noticeAction: byId('notice-action'),
   noticeClose: byId('notice-close'),
   shareLink: byId('share-link'),
+  assembleNow: byId('assemble-now'),
   error: byId('error'),
   warnings: byId('warnings'),
   status: byId('status'),
@@ -43,6 +51,11 @@ let core = null;
 let result = null; // the last assembly
 let kept = true; // the text is what was last loaded or downloaded
 let storeTimer = 0;
+let assembleTimer = 0;
+let lastAssemblyMs = 0;
+let lastAssemblyLength = 1;
+let changes = 0;
+let toldNotLive = false; // the notice about a source over 1 MiB was shown for it
 const selection = { line: 0, address: -1 };
 // The editor's lines are the assembler's lines (a CR LF, a CR alone or a LF
 // alone ends one), and it keeps none of the line ends. So the bytes of the
@@ -119,9 +132,14 @@ const editor = createEditor(byId('editor'), {
   syntax: sourceSyntax(OVRIK_MNEMONICS),
   describeMnemonic,
   onChange() {
+    changes++;
     kept = false;
     storeSoon();
-    assembleNow();
+    assembleWhenDue();
+  },
+  largest: LARGEST_SOURCE,
+  onTooLarge(length) {
+    showNotice(`That change was not made: the source would be ${mebibytes(length)}, and the playground takes sources up to ${mebibytes(LARGEST_SOURCE)}.`);
   },
   onCursorLine(line) {
     selection.line = line;
@@ -237,11 +255,55 @@ function showProblems() {
 }
 
 function assembleNow() {
+  clearTimeout(assembleTimer);
+  assembleTimer = 0;
   if (!core) return;
-  result = core.assemble(sourceBytes());
+  const started = performance.now();
+  const bytes = sourceBytes();
+  result = core.assemble(bytes);
   showProblems();
   views.batch(() => assembled());
-  window.ovrikPlayground.assembledAt = performance.now();
+  const done = performance.now();
+  lastAssemblyMs = done - started;
+  lastAssemblyLength = Math.max(1, bytes.length);
+  window.ovrikPlayground.assembledAt = done;
+}
+
+function mebibytes(length) {
+  const count = length / (1 << 20);
+  return `${Number.isInteger(count) ? count : count.toFixed(1)} MiB`;
+}
+
+function assembleWhenDue() {
+  clearTimeout(assembleTimer);
+  assembleTimer = 0;
+  const length = editor.length();
+  // Written only when it changes: a keystroke should touch nothing else on the page.
+  if (ui.assembleNow.hidden !== length <= LIVE_LARGEST) ui.assembleNow.hidden = length <= LIVE_LARGEST;
+  if (length > LIVE_LARGEST) {
+    showStatus(`not assembled: over ${mebibytes(LIVE_LARGEST)}`);
+    if (!toldNotLive) {
+      toldNotLive = true;
+      showNotice(
+        `The source is ${mebibytes(length)}. Over ${mebibytes(LIVE_LARGEST)}, it is not assembled as you type, ` +
+          'so that typing stays quick: press Assemble, above the listing, when you want it assembled.',
+      );
+    }
+    return;
+  }
+  toldNotLive = false;
+  // The time it will take, from the last one: most of it grows with the length.
+  const expectedMs = (lastAssemblyMs * length) / lastAssemblyLength;
+  if (length <= QUICK_SOURCE && expectedMs < QUICK_MS) {
+    assembleNow();
+    return;
+  }
+  showStatus('assembled when the typing pauses');
+  assembleTimer = setTimeout(assembleNow, TYPING_PAUSE_MS);
+}
+
+function showStatus(text) {
+  if (ui.status.textContent !== text) ui.status.textContent = text;
 }
 
 function assembled() {
@@ -277,11 +339,18 @@ const runner = new Runner(
     ac: { word: byId('ac'), decimal: byId('ac-decimal'), character: byId('ac-character') },
     pc: { word: byId('pc'), decimal: byId('pc-decimal'), character: byId('pc-character') },
     keyboards: [byId('keyboard-0'), byId('keyboard-1')],
+    keyboardNotes: [byId('keyboard-0-note'), byId('keyboard-1-note')],
     displays: [byId('display-0'), byId('display-1')],
+    displayNotes: [byId('display-0-note'), byId('display-1-note')],
   },
   {
     machine: () => core.machine,
     program: () => (result && result.listing !== null && result.firstPage >= 0 ? result : null),
+    // Run, Step and Reset work on the text as it is: an assembly still waiting
+    // for the typing to pause is done first.
+    settle() {
+      if (assembleTimer) assembleNow();
+    },
     textToBytes,
     bytesToText,
     show({ memory, current }) {
@@ -430,12 +499,20 @@ ui.newButton.addEventListener('click', () => {
   if (mayReplace()) replaceSource('program', NEW_SOURCE);
 });
 ui.open.addEventListener('click', () => ui.file.click());
+// A file over 8 MiB is not read at all: the notice says why.
+function refusesFile(file) {
+  if (file.size <= LARGEST_SOURCE) return false;
+  showNotice(`${file.name} is ${mebibytes(file.size)}: the playground takes sources up to ${mebibytes(LARGEST_SOURCE)}.`);
+  return true;
+}
+
 ui.file.addEventListener('change', async () => {
   const file = ui.file.files[0];
   ui.file.value = '';
-  if (!file || !mayReplace()) return;
+  if (!file || refusesFile(file) || !mayReplace()) return;
   replaceSource(nameOfFile(file.name), bytesToText(new Uint8Array(await file.arrayBuffer())));
 });
+ui.assembleNow.addEventListener('click', assembleNow);
 ui.saveSource.addEventListener('click', () => {
   download(`${baseName()}.txt`, sourceBytes());
   kept = true;
@@ -489,7 +566,7 @@ editorBox.addEventListener(
     if (!file) return;
     event.preventDefault();
     event.stopPropagation();
-    if (!mayReplace()) return;
+    if (refusesFile(file) || !mayReplace()) return;
     replaceSource(nameOfFile(file.name), bytesToText(new Uint8Array(await file.arrayBuffer())));
   },
   true,
@@ -498,6 +575,11 @@ editorBox.addEventListener(
 // For tests and the browser's console: the source, one character per byte.
 window.ovrikPlayground = {
   text: sourceBytesText,
+  length: () => editor.length(),
+  // How many changes the text has had: the tests see a keystroke reach the editor.
+  get changes() {
+    return changes;
+  },
   setText: loadText,
   cursorLine: () => editor.cursorLine(),
   goToLine: (line) => editor.goToLine(line, true),
@@ -508,7 +590,7 @@ openShared().finally(() =>
   loadCore(window.createOvrikModule).then(
     (ready) => {
       core = ready;
-      assembleNow();
+      assembleWhenDue();
       document.body.dataset.ready = 'true';
       window.ovrikPlayground.readyMs = performance.now();
     },

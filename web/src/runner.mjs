@@ -8,6 +8,11 @@ export const SPEEDS = [1, 2, 5, 10, 20, 50, 100, 1000, 10000, 100000, 1000000, I
 // How long one slice of a run at full speed may take, in milliseconds: the
 // rest of each frame is the page's.
 const SLICE_MS = 10;
+const LINE_FEED = 10;
+// As the core keeps them: the keys a keyboard holds that the program has not
+// read, and the bytes a display shows.
+const KEYS_WAITING = 64 << 10;
+const DISPLAY_SHOWS = 64 << 10;
 
 function speedName(speed) {
   if (speed === Infinity) return 'full speed';
@@ -34,7 +39,8 @@ export class Runner {
   // ui: the buttons, the speed control, the register outputs, the state,
   // the keyboards and displays. hooks: machine() -> the core's machine;
   // program() -> the current assembly or null; breakpoints() -> Set of
-  // addresses; show({memory, current}) when the machine changed.
+  // addresses; show({memory, current}) when the machine changed; settle()
+  // before Run, Step and Reset, to assemble what was typed.
   constructor(ui, hooks) {
     this.ui = ui;
     this.hooks = hooks;
@@ -66,35 +72,53 @@ export class Runner {
   }
 
   // A keyboard: every character typed or pasted is queued as one byte (a
-  // character beyond one byte as its UTF-8 bytes); Enter gives CR, Backspace
-  // takes back the last key the program has not read yet.
+  // character beyond one byte as its UTF-8 bytes); Enter gives 10, a line
+  // feed, as the terminal runner's keyboard does on every system, and so does
+  // each line end of a paste. Backspace takes back the last key the program
+  // has not read yet. A keyboard holds at most 64 KiB of keys not read: what
+  // does not fit is dropped, and the note under the keyboard says how much.
   wireKeyboard(box, port) {
     const queue = (bytes) => {
       if (!this.ensureLoaded()) return;
-      for (const byte of bytes) this.hooks.machine().key(port, byte);
+      const machine = this.hooks.machine();
+      let dropped = 0;
+      for (const byte of bytes) if (!machine.key(port, byte)) dropped++;
+      this.noteDropped(port, dropped);
       this.afterKey();
     };
+    const pasted = (text) => queue(this.hooks.textToBytes(text.replace(/\r\n?/g, '\n')));
     box.addEventListener('beforeinput', (event) => {
       event.preventDefault();
       if (event.inputType === 'insertText' && event.data) queue(this.hooks.textToBytes(event.data));
-      else if (event.inputType === 'insertLineBreak' || event.inputType === 'insertParagraph') queue([13]);
+      else if (event.inputType === 'insertLineBreak' || event.inputType === 'insertParagraph') queue([LINE_FEED]);
       else if (event.inputType === 'insertFromPaste' && event.dataTransfer) {
-        queue(this.hooks.textToBytes(event.dataTransfer.getData('text/plain')));
+        pasted(event.dataTransfer.getData('text/plain'));
       } else if (event.inputType === 'deleteContentBackward' && this.loaded) {
         this.hooks.machine().unkey(port);
+        this.noteDropped(port, 0);
         this.refresh();
       }
     });
     box.addEventListener('keydown', (event) => {
       if (event.key === 'Enter') {
         event.preventDefault();
-        queue([13]);
+        queue([LINE_FEED]);
       }
     });
     box.addEventListener('paste', (event) => {
       event.preventDefault();
-      queue(this.hooks.textToBytes(event.clipboardData.getData('text/plain')));
+      pasted(event.clipboardData.getData('text/plain'));
     });
+  }
+
+  noteDropped(port, dropped) {
+    const note = this.ui.keyboardNotes[port];
+    const text =
+      dropped === 0
+        ? ''
+        : `${dropped.toLocaleString('en')} key${dropped === 1 ? '' : 's'} dropped: the keyboard holds at most ` +
+          `${(KEYS_WAITING / 1024).toFixed(0)} KiB of keys the program has not read`;
+    if (note.textContent !== text) note.textContent = text;
   }
 
   afterKey() {
@@ -132,6 +156,7 @@ export class Runner {
     if (this.loaded) {
       this.state = 'ready';
       this.shownDisplay = [-1, -1];
+      for (let port = 0; port < 2; port++) this.noteDropped(port, 0);
     }
     return this.loaded;
   }
@@ -145,6 +170,7 @@ export class Runner {
   }
 
   run() {
+    this.hooks.settle();
     if (this.running || !this.ensureLoaded()) return;
     // Run after a halt runs the program again from its start.
     if (this.hooks.machine().status().halted) {
@@ -222,6 +248,7 @@ export class Runner {
   }
 
   step() {
+    this.hooks.settle();
     if (this.running) this.halt('stopped');
     if (!this.ensureLoaded()) return;
     this.armed = false;
@@ -242,12 +269,16 @@ export class Runner {
     this.refresh();
   }
 
+  // The user's end of a run, as Ctrl-C is in the terminal: the slice in
+  // progress is done (whole steps), and the state says where it stopped.
   stop() {
     if (!this.running && !this.armed) return;
-    this.halt('stopped');
+    const status = this.hooks.machine().status();
+    this.halt('interrupted', `at ${wordNotation(status.pc)} after ${status.steps.toLocaleString('en')} steps`);
   }
 
   reset() {
+    this.hooks.settle();
     this.halt('ready');
     this.loaded = false;
     this.ensureLoaded();
@@ -273,7 +304,10 @@ export class Runner {
       const total = status ? status.displayTotal[port] : 0;
       if (total !== this.shownDisplay[port]) {
         this.shownDisplay[port] = total;
-        ui.displays[port].textContent = machine ? displayText(machine.display(port).slice(-16384)) : '';
+        ui.displays[port].textContent = machine ? displayText(machine.display(port)) : '';
+        const earlier = Math.max(0, total - DISPLAY_SHOWS);
+        ui.displayNotes[port].textContent =
+          earlier === 0 ? '' : `the last 64 KiB shown; ${earlier.toLocaleString('en')} bytes before them are not`;
         this.scrollDisplay(port);
       }
       const waiting = status ? status.keysWaiting[port] : 0;
@@ -313,7 +347,7 @@ export class Runner {
     }
     let note = '';
     if (this.state === 'cannot run') note = this.refusal;
-    else if (this.state === 'stopped' && this.note) note = this.note;
+    else if ((this.state === 'stopped' || this.state === 'interrupted') && this.note) note = this.note;
     else if (this.state === 'waiting for input') note = 'type a key into a keyboard';
     else if (this.state === 'step limit') note = `after ${this.limit().toLocaleString('en')} steps`;
     ui.note.textContent = note;

@@ -544,7 +544,9 @@ describe('playground page', () => {
           document.getElementById('stop').click();
         }),
     );
-    assert.equal(await machineState(), 'stopped');
+    // Stop is the page's Ctrl-C: the run ends interrupted, where it was
+    assert.equal(await machineState(), 'interrupted');
+    assert.match(await page.locator('#state-note').textContent(), /^at [0-7][0-3][0-7] after [\d,]+ steps$/);
     const stoppedAt = await stepsAt();
     await page.waitForTimeout(200);
     assert.equal(await stepsAt(), stoppedAt, 'steps went on after Stop');
@@ -785,6 +787,12 @@ describe('playground page', () => {
       );
     for (let i = 0; i < 15; i++) {
       await page.keyboard.press(i % 2 === 0 ? 'x' : 'Backspace');
+      await page.waitForFunction(
+        ([address, typed]) =>
+          document.querySelector(`#listing .word-line[data-address="${address}"]`).textContent.endsWith('page 0x') ===
+          typed,
+        [first.address, i % 2 === 0],
+      );
       assert.equal((await lineOf()).endsWith('page 0x'), i % 2 === 0, `key ${i}: ${await lineOf()}`);
       times.push(await page.evaluate(() => window.ovrikPlayground.assembledAt - window.ovrikPlayground.keyAt));
     }
@@ -806,6 +814,145 @@ describe('playground page', () => {
     const loaded = ['index.html', 'style.css', 'guide.css', 'examples.js', 'guide.js', 'ovrik-wasm.js', 'app.js'];
     const bytes = loaded.reduce((sum, name) => sum + fs.statSync(path.join(playgroundDir, name)).size, 0);
     figures.push(`page size: ${(bytes / 1024).toFixed(0)} KiB in ${loaded.length} files, nothing else loaded`);
+  });
+
+  it('keeps typing quick in a source of 20,000 lines, and assembles it when the typing pauses', async () => {
+    const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'ovrik-largest-'));
+    let largest;
+    try {
+      execFileSync('python3', [path.join(repo, 'bench', 'sources.py'), folder]);
+      largest = fs.readFileSync(path.join(folder, 'largest.txt'), 'latin1');
+    } finally {
+      fs.rmSync(folder, { recursive: true, force: true });
+    }
+    const lines = largest.replace(/\n$/, '').split('\n');
+    while (lines.length < 20_000) lines.push(`/ note ${lines.length}`);
+    const source = `${lines.join('\n')}\n`;
+    assert.ok(source.length < 1 << 20);
+    await setSource(source);
+    await waitForListing(assembler.assemble(Buffer.from(source, 'latin1')).listing);
+    await page.evaluate(() => window.ovrikPlayground.goToLine(2));
+    await page.keyboard.press('End');
+    // From the key going down (seen before the editor sees it) to the end of
+    // the frame that shows the changed text.
+    await page.evaluate(() => {
+      const playground = window.ovrikPlayground;
+      playground.keyTimes = [];
+      document.querySelector('.cm-content').addEventListener(
+        'keydown',
+        () => {
+          const down = performance.now();
+          const changes = playground.changes;
+          const shown = () =>
+            requestAnimationFrame(() => {
+              if (playground.changes === changes) return shown();
+              setTimeout(() => playground.keyTimes.push(performance.now() - down));
+            });
+          shown();
+        },
+        { capture: true },
+      );
+    });
+    for (let i = 0; i < 21; i++) await page.keyboard.press(i % 2 === 0 ? 'y' : 'Backspace');
+    await page.keyboard.press('z');
+    await page.waitForFunction(() => window.ovrikPlayground.keyTimes.length === 22);
+    const times = await page.evaluate(() => window.ovrikPlayground.keyTimes.slice().sort((a, b) => a - b));
+    const median = times[Math.floor(times.length / 2)];
+    figures.push(
+      `keystroke to screen, 20,000-line source: median ${median.toFixed(1)} ms, worst ${times[times.length - 1].toFixed(1)} ms`,
+    );
+    assert.ok(median <= 16, `a keystroke took ${median.toFixed(1)} ms to show (median)`);
+    // once the typing pauses, the listing follows
+    const address = assembler.assemble(Buffer.from(source, 'latin1')).words.find((word) => word.label === 'S0').address;
+    await page.waitForFunction(
+      (at) => document.querySelector(`#listing .word-line[data-address="${at}"]`).textContent.endsWith('page 0z'),
+      address,
+    );
+  });
+
+  it('assembles a source over 1 MiB only when asked, and refuses one over 8 MiB', async () => {
+    const big = `/0\nSTART,  HLT 0\n${'/ a long comment that makes the source large\n'.repeat(30_000)}`;
+    assert.ok(big.length > 1 << 20 && big.length < 8 << 20);
+    await setSource(big);
+    await page.waitForFunction(() => document.getElementById('status').textContent.startsWith('not assembled'));
+    assert.match(await page.locator('#notice').textContent(), /Over 1 MiB, it is not assembled as you type/);
+    assert.notEqual(await listingText(), '000 START,      HLT 0            721');
+    await byName.button('Assemble').click();
+    await page.waitForFunction(() => document.getElementById('status').textContent === '1 page, 1 word');
+    assert.equal(await listingText(), '/0\n000 START,      HLT 0            721');
+    await page.locator('#notice-close').click();
+
+    // a file over 8 MiB is not read: the source stays as it was
+    const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'ovrik-big-'));
+    try {
+      const file = path.join(folder, 'huge.txt');
+      fs.writeFileSync(file, Buffer.alloc(9 << 20, 0x20));
+      await page.locator('#file').setInputFiles(file);
+      await page.waitForFunction(() => !document.getElementById('notice').hidden);
+      assert.match(await page.locator('#notice').textContent(), /huge\.txt is 9 MiB: the playground takes sources up to 8 MiB/);
+      assert.equal(await page.evaluate(() => window.ovrikPlayground.length()), big.length);
+    } finally {
+      fs.rmSync(folder, { recursive: true, force: true });
+    }
+    // nor is a paste that would make the source longer than 8 MiB
+    await page.evaluate((length) => {
+      const data = new DataTransfer();
+      data.setData('text/plain', ' '.repeat(length));
+      const paste = new ClipboardEvent('paste', { clipboardData: data, bubbles: true, cancelable: true });
+      document.querySelector('.cm-content').dispatchEvent(paste);
+    }, 7 << 20);
+    await page.waitForFunction(() => document.getElementById('notice-text').textContent.startsWith('That change was not made'));
+    assert.equal(await page.evaluate(() => window.ovrikPlayground.length()), big.length);
+
+    // a link whose source would inflate past 8 MiB is refused, and the work kept
+    const bomb = require('node:zlib').deflateRawSync(Buffer.alloc(64 << 20, 0x20)).toString('base64url');
+    await setSource('/0\nMINE,   HLT 0\n');
+    await page.waitForTimeout(400);
+    const other = await openPage(`${origin}/index.html#source=bomb:${bomb}`);
+    try {
+      assert.match(await other.locator('#notice').textContent(), /over 8 MiB/);
+      assert.equal(await sourceText(other), '/0\nMINE,   HLT 0\n');
+    } finally {
+      await other.close();
+    }
+  });
+
+  it('gives 10 for Enter in both keyboards, keeps at most 64 KiB of keys, and says what it dropped', async () => {
+    await setSource('/0\nSTART,  SKF 0\n        JMP START\n        KRB 0\nWAIT,   SKF 1\n        JMP WAIT\n        TAD KEY1\n        HLT 0\nKEY1,   VAR\n');
+    await page.waitForFunction(() => document.getElementById('machine-state').textContent === 'ready');
+    await byName.button('Run').click();
+    await waitForState('waiting for input');
+    await byName.keyboard(0).press('Enter');
+    await page.waitForFunction(() => document.getElementById('pc').textContent === '003');
+    assert.equal(await byName.accumulator().textContent(), '012', 'Enter is a line feed, 10');
+    await byName.keyboard(1).press('Enter');
+    await waitForState('halted');
+    // AC: the line feed of port 0 plus... KRB 1 is not read; TAD KEY1 adds 0
+    assert.equal(await byName.accumulator().textContent(), '012');
+
+    // a keyboard the program does not read fills up to 64 KiB, then drops keys
+    await chooseExample('hello');
+    await waitForListing(example('hello').listing);
+    await byName.keyboard(1).focus();
+    await page.keyboard.insertText('k'.repeat(70_000));
+    await page.waitForFunction(() => document.getElementById('keyboard-1').value.length === 65536);
+    assert.match(await page.locator('#keyboard-1-note').textContent(), /^4,464 keys dropped: the keyboard holds at most 64 KiB/);
+    await page.keyboard.press('Backspace');
+    assert.equal(await page.locator('#keyboard-1-note').textContent(), '');
+  });
+
+  it('shows the last 64 KiB a display received, and counts the bytes before them', async () => {
+    await setSource('/0\nSTART,  TAD ONE\n        LDS 0\n        JMP START\nONE,    1\n');
+    await page.waitForFunction(() => document.getElementById('machine-state').textContent === 'ready');
+    await page.locator('#limit').fill('300000');
+    await byName.button('Run').click();
+    await waitForState('step limit');
+    await page.locator('#limit').fill('');
+    assert.equal((await byName.display(0).textContent()).length, 65536);
+    assert.equal(
+      await page.locator('#display-0-note').textContent(),
+      'the last 64 KiB shown; 34,464 bytes before them are not',
+    );
   });
 
   it('asks for nothing beyond its own files, and raises no script error', () => {

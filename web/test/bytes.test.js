@@ -270,6 +270,55 @@ describe("the page's machine", () => {
     assert.equal(machine.status().steps, 777);
   });
 
+  it('runs a count of "no limit" however many steps were done, never wrapping round', () => {
+    load('/0\nSTART, CLA\n IAC\n HLT 0\n');
+    assert.equal(machine.step(), 'stepped');
+    assert.equal(machine.run(Infinity, Infinity, false), 'halted');
+    assert.equal(machine.status().steps, 3);
+    assert.equal(machine.status().haltedAt, 2);
+  });
+
+  it('steps back with exactly the keys each step had, whatever was typed since', () => {
+    // KRS reads 0 from an empty keyboard: the key typed after it must not be
+    // read when that step is taken again.
+    load('/0\nSTART, KRS 0\n DCA V\n KRB 0\n DCA W\n CLA\n HLT 0\nV, VAR\nW, VAR\n');
+    machine.step();
+    machine.step();
+    machine.key(0, 'A'.charCodeAt(0));
+    machine.step();
+    assert.equal(machine.status().ac, 'A'.charCodeAt(0), 'KRB reads the key typed before it');
+    machine.step();
+    machine.key(0, 'B'.charCodeAt(0));
+    for (let back = 0; back < 3; back++) assert.equal(machine.stepBack(), true);
+    assert.equal(machine.status().steps, 1);
+    assert.equal(machine.status().ac, 0, 'the KRS of step 1 read no key, and reads none again');
+    assert.equal(text(machine.keys(0)), 'AB', 'keys typed since stay typed, waiting from here on');
+    assert.equal(machine.stepBack(), true);
+    assert.equal(machine.step(), 'stepped');
+    assert.equal(machine.status().ac, 'A'.charCodeAt(0), 'from step 0 on, both keys wait');
+  });
+
+  it('keeps at most 64 KiB of keys not read, and says when one is dropped', () => {
+    load(example('echo'));
+    let kept = 0;
+    for (let i = 0; i < 70_000; i++) if (machine.key(1, 0x61)) kept++;
+    assert.equal(kept, 65536);
+    assert.equal(machine.status().keysWaiting[1], 65536);
+    assert.equal(machine.key(1, 0x62), false);
+    assert.equal(machine.unkey(1), true);
+    assert.equal(machine.key(1, 0x62), true, 'room again once a key is taken back');
+  });
+
+  it('shows the last 64 KiB a display received, and counts all of it', () => {
+    load('/0\nSTART, TAD ONE\n LDS 0\n JMP START\nONE, 1\n');
+    assert.equal(machine.run(300_000, 1e9, false), 'step limit');
+    const shown = machine.display(0);
+    assert.equal(shown.length, 65536);
+    assert.equal(machine.status().displayTotal[0], 100_000);
+    // the newest bytes: the 100,000th write is 100,000 mod 256
+    assert.equal(shown[shown.length - 1], 100_000 % 256);
+  });
+
   it('refuses a program with a word that is no word of the machine, naming its line', () => {
     const { words } = assembler.assemble(Buffer.from('/0\nSTART, CLA\n HLT 0\nT, TABLE[1]\n #12\n'));
     const answer = machine.load();
@@ -419,7 +468,8 @@ describe("the page's machine against the command-line runner", () => {
       const after = `${wordText(status.pc)} after ${status.steps} steps`;
       const ac = `; AC ${wordText(status.ac)}`;
       const line = {
-        halted: `halted at ${after}${ac}`,
+        // a halt is named by the HLT word itself
+        halted: `halted at ${wordText(status.haltedAt)} after ${status.steps} steps${ac}`,
         'waiting for input': `waiting for input at ${after}${ac}`,
         'step limit': `step limit ${status.steps} reached at ${wordText(status.pc)}${ac}`,
       }[end];

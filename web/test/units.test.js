@@ -139,6 +139,34 @@ describe('share links and the kept source', () => {
     assert.deepEqual(raw.bytes, Uint8Array.from([0, 1]));
   });
 
+  it('reads a link of up to 8 MiB, and inflates none past that', async () => {
+    const zlib = require('node:zlib');
+    const link = (bytes) => `#source=big:${Buffer.from(bytes).toString('base64url')}`;
+    const most = await keep.readFragment(link(zlib.deflateRawSync(Buffer.alloc(keep.LARGEST_SOURCE, 0x20))));
+    assert.equal(most.bytes.length, keep.LARGEST_SOURCE);
+    // 64 MiB of blanks in a link of 64 KiB: the inflating stops at the bound.
+    const Inflate = globalThis.DecompressionStream;
+    let inflated = 0;
+    globalThis.DecompressionStream = class {
+      constructor(format) {
+        const inner = new Inflate(format);
+        const counting = new TransformStream({ transform(chunk, out) { inflated += chunk.length; out.enqueue(chunk); } });
+        this.writable = inner.writable;
+        this.readable = inner.readable.pipeThrough(counting);
+      }
+    };
+    try {
+      const refused = await keep.readFragment(link(zlib.deflateRawSync(Buffer.alloc(64 << 20, 0x20))));
+      assert.ok(refused instanceof Error);
+      assert.match(refused.message, /over 8 MiB/);
+      assert.ok(inflated < keep.LARGEST_SOURCE + (1 << 20), `${inflated} bytes inflated`);
+    } finally {
+      globalThis.DecompressionStream = Inflate;
+    }
+    const raw = await keep.readFragment(`#raw=big:${'A'.repeat((keep.LARGEST_SOURCE / 3) * 4 + 8)}`);
+    assert.match(raw.message, /over 8 MiB/);
+  });
+
   it('survives storage that is full, turned off or holds something else', () => {
     const full = { setItem() { throw new Error('QuotaExceededError'); }, getItem: () => null };
     assert.equal(keep.store(full, { name: 'p', text: 'x', kept: true }), false);
