@@ -52,9 +52,11 @@ let result = null; // the last assembly
 let kept = true; // the text is what was last loaded or downloaded
 let storeTimer = 0;
 let assembleTimer = 0;
-let lastAssemblyMs = 0;
-let lastAssemblyLength = 1;
+// Milliseconds a byte took in the last few assemblies: the quickest of them
+// says what the next will take, so that one slow moment does not count.
+const recentMsPerByte = [];
 let changes = 0;
+let assembledChanges = -1; // the count of changes the last assembly saw
 let toldNotLive = false; // the notice about a source over 1 MiB was shown for it
 const selection = { line: 0, address: -1 };
 // The editor's lines are the assembler's lines (a CR LF, a CR alone or a LF
@@ -260,12 +262,14 @@ function assembleNow() {
   if (!core) return;
   const started = performance.now();
   const bytes = sourceBytes();
+  assembledChanges = changes;
   result = core.assemble(bytes);
   showProblems();
   views.batch(() => assembled());
   const done = performance.now();
-  lastAssemblyMs = done - started;
-  lastAssemblyLength = Math.max(1, bytes.length);
+  // A short source costs what the views cost whatever its length: counted as 4 KiB.
+  recentMsPerByte.push((done - started) / Math.max(4096, bytes.length));
+  if (recentMsPerByte.length > 3) recentMsPerByte.shift();
   window.ovrikPlayground.assembledAt = done;
 }
 
@@ -292,8 +296,8 @@ function assembleWhenDue() {
     return;
   }
   toldNotLive = false;
-  // The time it will take, from the last one: most of it grows with the length.
-  const expectedMs = (lastAssemblyMs * length) / lastAssemblyLength;
+  // Most of the time an assembly takes grows with the length.
+  const expectedMs = recentMsPerByte.length === 0 ? 0 : Math.min(...recentMsPerByte) * length;
   if (length <= QUICK_SOURCE && expectedMs < QUICK_MS) {
     assembleNow();
     return;
@@ -347,9 +351,9 @@ const runner = new Runner(
     machine: () => core.machine,
     program: () => (result && result.listing !== null && result.firstPage >= 0 ? result : null),
     // Run, Step and Reset work on the text as it is: an assembly still waiting
-    // for the typing to pause is done first.
+    // for the typing to pause, or for Assemble, is done first.
     settle() {
-      if (assembleTimer) assembleNow();
+      if (assembledChanges !== changes) assembleNow();
     },
     textToBytes,
     bytesToText,
