@@ -1,11 +1,13 @@
 #include "driver/command_line.hpp"
 
 #include <istream>
+#include <optional>
 #include <ostream>
 #include <string_view>
 #include <vector>
 
 #include "assemble/assemble.hpp"
+#include "driver/explain_command.hpp"
 #include "driver/runner.hpp"
 
 namespace ovrik {
@@ -15,6 +17,8 @@ constexpr std::string_view kHelp =
     "usage: ovrik                          the dialogue: type a base name at the prompt\n"
     "       ovrik [-q] [-W] FILE...        assemble each FILE into FILE.ovr beside it\n"
     "       ovrik --run [OPTIONS] FILE     run a source (assembled first) or a listing\n"
+    "       ovrik --explain [-W] FILE      assemble FILE and say why each word is there\n"
+    "       ovrik --json [-W] FILE         assemble FILE and write it as one JSON object\n"
     "       ovrik --help | --version\n"
     "\n"
     "  FILE      a source; .txt is added when the name does not end in it\n"
@@ -38,14 +42,15 @@ constexpr int kUsageError = 2;
 struct Request {
   AssembleOptions options;
   std::vector<std::string> files;
+  std::optional<ReportForm> report;  // --explain or --json
 };
 
 int usageError(Console console, std::string_view problem);
 bool assembleEach(const Request& request, Console console, FileSystem& files);
-void reportWarnings(const AssemblyState& state, const std::string& file, bool asErrors,
-                    Console console);
+void reportWarnings(const AssemblyState& state, const std::string& file,
+                    const AssembleOptions& options, Console console);
 void reportError(const std::string& file, std::int32_t line, std::string_view message,
-                 Console console);
+                 const AssembleOptions& options, Console console);
 std::string failureReason(const FileFailure& failure, const std::string& listingName);
 std::string summary(const AssemblyState& state);
 
@@ -66,6 +71,8 @@ int runCommandLine(std::span<const std::string> args, Console console, FileSyste
       request.options.quiet = true;
     } else if (arg == "-W") {
       request.options.warningsAsErrors = true;
+    } else if (arg == "--explain" || arg == "--json") {
+      request.report = arg == "--json" ? ReportForm::kJson : ReportForm::kExplain;
     } else if (arg == "--help" || arg == "-h") {
       console.out << kHelp;
       return 0;
@@ -77,6 +84,10 @@ int runCommandLine(std::span<const std::string> args, Console console, FileSyste
     }
   }
   if (request.files.empty()) return usageError(console, "no source file given");
+  if (request.report) {
+    if (request.files.size() > 1) return usageError(console, "one source file at a time, please");
+    return runReportCommand(*request.report, request.files[0], request.options, console, files);
+  }
   return assembleEach(request, console, files) ? 0 : 1;
 }
 
@@ -97,20 +108,20 @@ std::unique_ptr<AssemblyState> assembleSourceFile(const std::string& file,
       assembleProgram(*state, *source);
     } catch (const ErrorStop& stop) {
       source->close();
-      reportWarnings(*state, sourceName, options.warningsAsErrors, console);
+      reportWarnings(*state, sourceName, options, console);
       std::string_view message = stop.message;
       if (message.starts_with("Error: ")) message.remove_prefix(7);
-      reportError(sourceName, stop.line, message, console);
+      reportError(sourceName, stop.line, message, options, console);
       return fail();
     }
     source->close();
-    reportWarnings(*state, sourceName, options.warningsAsErrors, console);
+    reportWarnings(*state, sourceName, options, console);
     if (options.warningsAsErrors && !state->warnings.empty()) return fail();
     StringSink listing;
     writeListing(*state, listing);
     files.writeListing(listingName, listing.bytes());
   } catch (const FileFailure& failure) {
-    reportError(sourceName, 0, failureReason(failure, listingName), console);
+    reportError(sourceName, 0, failureReason(failure, listingName), options, console);
     return fail();
   }
   if (!options.quiet)
@@ -139,17 +150,27 @@ std::string located(const std::string& file, std::int32_t line) {
   return line > 0 ? file + ":" + std::to_string(line) + ": " : file + ": ";
 }
 
-void reportWarnings(const AssemblyState& state, const std::string& file, bool asErrors,
-                    Console console) {
+void keep(const AssembleOptions& options, std::int32_t line, std::string severity,
+          std::string message) {
+  if (options.diagnostics == nullptr) return;
+  options.diagnostics->push_back({line, std::move(severity), std::move(message)});
+}
+
+void reportWarnings(const AssemblyState& state, const std::string& file,
+                    const AssembleOptions& options, Console console) {
+  const bool asErrors = options.warningsAsErrors;
   for (const Warning& warning : state.warnings) {
-    console.err << located(file, warning.line) << (asErrors ? "error: " : "warning: ")
-                << warning.text << (asErrors ? " [-W]" : "") << "\n";
+    const std::string message = warning.text + (asErrors ? " [-W]" : "");
+    console.err << located(file, warning.line) << (asErrors ? "error: " : "warning: ") << message
+                << "\n";
+    keep(options, warning.line, asErrors ? "error" : "warning", message);
   }
 }
 
 void reportError(const std::string& file, std::int32_t line, std::string_view message,
-                 Console console) {
+                 const AssembleOptions& options, Console console) {
   console.err << located(file, line) << "error: " << message << "\n";
+  keep(options, line, "error", std::string(message));
 }
 
 std::string plainReason(int code) {

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <cstdint>
 #include <iosfwd>
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "driver/driver.hpp"
 #include "tables/tables.hpp"
@@ -21,9 +23,18 @@ struct Console {
 // scripts and editors. Returns the exit status.
 int runCommandLine(std::span<const std::string> args, Console console, FileSystem& files);
 
+// A diagnostic as the command line reports it, without the file's name.
+struct ReportedDiagnostic {
+  std::int32_t line = 0;  // 0 when it is about no line
+  std::string severity;   // "error" or "warning"
+  std::string message;
+};
+
 struct AssembleOptions {
   bool quiet = false;             // no summary line on a good run
   bool warningsAsErrors = false;  // -W
+  // When set, every diagnostic is also kept here, in the order it is reported.
+  std::vector<ReportedDiagnostic>* diagnostics = nullptr;
 };
 
 // Assembles one FILE as the command line does: FILE.ovr beside it, diagnostics
