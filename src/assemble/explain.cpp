@@ -40,13 +40,13 @@ std::string doesOf(const Program& program, int address);
 Explanation explainAssembly(const AssemblyState& state) {
   Explanation explanation;
   for (int address = 0; address < kTableSize; ++address) {
-    if (!isListedWord(state, address)) continue;
+    if (!state.isListed(address)) continue;
     explanation.words[static_cast<std::size_t>(address)].reaches = reachesOf(state, address);
   }
   linkReachedBy(explanation);
   const Program program{state, explanation};
   for (int address = 0; address < kTableSize; ++address) {
-    if (!isListedWord(state, address)) continue;
+    if (!state.isListed(address)) continue;
     WordReasons& reasons = explanation.words[static_cast<std::size_t>(address)];
     reasons.why = whyOf(program, address);
     reasons.does = doesOf(program, address);
@@ -72,12 +72,6 @@ std::string_view kindName(WordKind kind) {
       break;
   }
   return "filler";
-}
-
-bool isListedWord(const AssemblyState& state, int address) {
-  const int page = address / kPageSize;
-  if (address < 0 || page < state.firstPage || page > state.lastPage) return false;
-  return address % kPageSize < std::min<int>(state.fill(kCodeCount, page), kPageSize);
 }
 
 namespace {

@@ -37,7 +37,4 @@ Explanation explainAssembly(const AssemblyState& state);
 // "variable", "constant", "address constant" or "filler".
 std::string_view kindName(WordKind kind);
 
-// True for the words the listing shows.
-bool isListedWord(const AssemblyState& state, int address);
-
 }  // namespace ovrik

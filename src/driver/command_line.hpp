@@ -1,12 +1,11 @@
 #pragma once
 
-#include <cstdint>
 #include <iosfwd>
 #include <memory>
 #include <span>
 #include <string>
-#include <vector>
 
+#include "assemble/assemble_source.hpp"
 #include "driver/driver.hpp"
 #include "tables/tables.hpp"
 
@@ -23,18 +22,9 @@ struct Console {
 // scripts and editors. Returns the exit status.
 int runCommandLine(std::span<const std::string> args, Console console, FileSystem& files);
 
-// A diagnostic as the command line reports it, without the file's name.
-struct ReportedDiagnostic {
-  std::int32_t line = 0;  // 0 when it is about no line
-  std::string severity;   // "error" or "warning"
-  std::string message;
-};
-
 struct AssembleOptions {
   bool quiet = false;             // no summary line on a good run
   bool warningsAsErrors = false;  // -W
-  // When set, every diagnostic is also kept here, in the order it is reported.
-  std::vector<ReportedDiagnostic>* diagnostics = nullptr;
 };
 
 // Assembles one FILE as the command line does: FILE.ovr beside it, diagnostics
@@ -43,5 +33,15 @@ struct AssembleOptions {
 std::unique_ptr<AssemblyState> assembleSourceFile(const std::string& file,
                                                   const AssembleOptions& options, Console console,
                                                   FileSystem& files);
+
+// The same, giving the whole assembly: ok only when the listing was written.
+// A file that cannot be read or written is one more error among its
+// diagnostics (and the state is null when the source could not be opened);
+// with -W a warning fails it.
+Assembly assembleListedFile(const std::string& file, const AssembleOptions& options,
+                            Console console, FileSystem& files);
+
+// The source a FILE names: FILE itself when it ends in .txt, else FILE.txt.
+std::string sourceFileName(const std::string& file);
 
 }  // namespace ovrik

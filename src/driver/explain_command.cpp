@@ -15,22 +15,19 @@ namespace ovrik {
 
 int runReportCommand(ReportForm form, const std::string& file, const AssembleOptions& options,
                      Console console, FileSystem& files) {
-  std::vector<ReportedDiagnostic> diagnostics;
   AssembleOptions assembling = options;
   assembling.quiet = true;
-  assembling.diagnostics = &diagnostics;
   // The JSON carries the diagnostics itself: standard error stays quiet.
   std::ostringstream unused;
   const Console reporting{console.in, console.out,
                           form == ReportForm::kJson ? unused : console.err};
-  const std::unique_ptr<AssemblyState> state =
-      assembleSourceFile(file, assembling, reporting, files);
+  const Assembly assembly = assembleListedFile(file, assembling, reporting, files);
   if (form == ReportForm::kJson) {
-    console.out << assemblyJson(state.get(), diagnostics);
-  } else if (state != nullptr) {
-    console.out << explanationText(*state, explainAssembly(*state));
+    console.out << assemblyJson(assembly, options.warningsAsErrors);
+  } else if (assembly.ok) {
+    console.out << explanationText(*assembly.state, explainAssembly(*assembly.state));
   }
-  return state != nullptr ? 0 : 1;
+  return assembly.ok ? 0 : 1;
 }
 
 std::string explanationText(const AssemblyState& state, const Explanation& explanation) {
@@ -39,7 +36,7 @@ std::string explanationText(const AssemblyState& state, const Explanation& expla
     text += "/" + std::to_string(page) + "\n";
     for (int slot = 0; slot < kPageSize; ++slot) {
       const int address = page * kPageSize + slot;
-      if (!isListedWord(state, address)) break;
+      if (!state.isListed(address)) break;
       const LineRecord& word = state.codeWord(page, slot);
       text += wordText(static_cast<std::int16_t>(address)) + " " +
               std::string(kindName(word.kind)) + " " + word.body.str() + " -- " +
@@ -76,7 +73,7 @@ Json addresses(const std::vector<std::uint8_t>& list) {
 }
 
 Json wordJson(const AssemblyState* state, const Explanation* explanation, int address) {
-  const bool listed = state != nullptr && isListedWord(*state, address);
+  const bool listed = state != nullptr && state->isListed(address);
   Json word;
   word["address"] = address;
   word["listed"] = listed;
@@ -100,20 +97,29 @@ Json wordJson(const AssemblyState* state, const Explanation* explanation, int ad
   return word;
 }
 
+// As the command line reports it: with -W a warning is an error.
+Json diagnosticJson(const Diagnostic& diagnostic, bool warningsAsErrors) {
+  const bool warning = diagnostic.severity == Severity::kWarning;
+  std::string severity = "error";
+  if (warning && !warningsAsErrors) severity = "warning";
+  if (diagnostic.severity == Severity::kNote) severity = "note";
+  const std::string message = diagnostic.message + (warning && warningsAsErrors ? " [-W]" : "");
+  return {{"line", diagnostic.line > 0 ? Json(diagnostic.line) : Json(nullptr)},
+          {"severity", severity},
+          {"message", asCharacters(message)}};
+}
+
 }  // namespace
 
-std::string assemblyJson(const AssemblyState* state,
-                         const std::vector<ReportedDiagnostic>& diagnostics) {
+std::string assemblyJson(const Assembly& assembly, bool warningsAsErrors) {
+  const AssemblyState* state = assembly.ok ? assembly.state.get() : nullptr;
   std::optional<Explanation> explanation;
   if (state != nullptr) explanation = explainAssembly(*state);
   Json report;
-  report["ok"] = state != nullptr;
+  report["ok"] = assembly.ok;
   report["diagnostics"] = Json::array();
-  for (const ReportedDiagnostic& diagnostic : diagnostics) {
-    report["diagnostics"].push_back(
-        {{"line", diagnostic.line > 0 ? Json(diagnostic.line) : Json(nullptr)},
-         {"severity", diagnostic.severity},
-         {"message", asCharacters(diagnostic.message)}});
+  for (const Diagnostic& diagnostic : assembly.diagnostics) {
+    report["diagnostics"].push_back(diagnosticJson(diagnostic, warningsAsErrors));
   }
   report["words"] = Json::array();
   for (int address = 0; address < kTableSize; ++address) {

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
+#include "assemble/assemble_source.hpp"
 #include "assemble/explain.hpp"
 #include "driver/command_line.hpp"
 #include "tables/tables.hpp"
@@ -21,9 +21,9 @@ int runReportCommand(ReportForm form, const std::string& file, const AssembleOpt
 // Page by page, one line per word the listing shows: ADDR KIND STATEMENT -- SENTENCE.
 std::string explanationText(const AssemblyState& state, const Explanation& explanation);
 
-// The whole assembly as one JSON object on one line: ok, diagnostics and the
-// 256 words. state is null when the source did not assemble.
-std::string assemblyJson(const AssemblyState* state,
-                         const std::vector<ReportedDiagnostic>& diagnostics);
+// The whole assembly as one JSON object on one line: ok, the diagnostics (as
+// the command line reports them: with -W a warning is an error) and the 256
+// words, with why each is there.
+std::string assemblyJson(const Assembly& assembly, bool warningsAsErrors = false);
 
 }  // namespace ovrik

@@ -7,18 +7,16 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <memory>
 #include <nlohmann/json.hpp>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "assemble/assemble_source.hpp"
 #include "assemble/explain.hpp"
-#include "driver/driver.hpp"
 #include "driver/explain_command.hpp"
 #include "support/explain_checks.hpp"
-#include "tables/byte_stream.hpp"
 
 namespace ovrik {
 namespace {
@@ -145,7 +143,7 @@ void checkStatements(const AssemblyState& state, const Explanation& explanation,
                      const Program& program, std::vector<std::string>& faults) {
   for (int address = 0; address < kTableSize; ++address) {
     const LineRecord& word = state.codeTable[static_cast<std::size_t>(address)];
-    if (!isListedWord(state, address) || word.kind != WordKind::kCode || word.line <= 0) continue;
+    if (!state.isListed(address) || word.kind != WordKind::kCode || word.line <= 0) continue;
     const std::string& written = program.statements[static_cast<std::size_t>(word.line - 1)];
     const std::string& why = explanation.words[static_cast<std::size_t>(address)].why;
     const std::string line = "line " + std::to_string(word.line);
@@ -155,11 +153,9 @@ void checkStatements(const AssemblyState& state, const Explanation& explanation,
   }
 }
 
-void checkJsonAgainstListing(const AssemblyState& state, std::vector<std::string>& faults) {
-  StringSink listing;
-  writeListing(state, listing);
-  std::istringstream lines{std::string(listing.bytes())};
-  const nlohmann::json report = nlohmann::json::parse(assemblyJson(&state, {}));
+void checkJsonAgainstListing(const Assembly& assembly, std::vector<std::string>& faults) {
+  std::istringstream lines{*assembly.listing};
+  const nlohmann::json report = nlohmann::json::parse(assemblyJson(assembly));
   for (std::string line; std::getline(lines, line);) {
     line.pop_back();  // the CR
     if (line.starts_with("/")) continue;
@@ -178,19 +174,15 @@ TEST(ExplainProperty, HoldsForEveryGeneratedProgramThatAssembles) {
   int jumps = 0;
   for (unsigned seed = 0; seed < kPrograms; ++seed) {
     const Program program = Generator(seed).program();
-    auto state = std::make_unique<AssemblyState>();
-    StringSource source(program.source);
-    try {
-      assembleProgram(*state, source);
-    } catch (const ErrorStop&) {
-      continue;
-    }
+    const Assembly assembly = assembleSource(program.source);
+    if (!assembly.ok) continue;
     ++assembledCount;
-    const Explanation explanation = explainAssembly(*state);
-    std::vector<std::string> faults = testing::explanationFaults(*state, explanation);
-    checkStatements(*state, explanation, program, faults);
-    if (seed % 10 == 0) checkJsonAgainstListing(*state, faults);
-    for (const LineRecord& word : state->codeTable) {
+    const AssemblyState& state = *assembly.state;
+    const Explanation explanation = explainAssembly(state);
+    std::vector<std::string> faults = testing::explanationFaults(state, explanation);
+    checkStatements(state, explanation, program, faults);
+    if (seed % 10 == 0) checkJsonAgainstListing(assembly, faults);
+    for (const LineRecord& word : state.codeTable) {
       rewritten += word.operandRewritten ? 1 : 0;
       jumps += word.kind == WordKind::kJump ? 1 : 0;
     }

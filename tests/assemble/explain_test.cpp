@@ -9,8 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/driver.hpp"
-#include "tables/byte_stream.hpp"
+#include "assemble/assemble_source.hpp"
 #include "tables/word_notation.hpp"
 
 namespace ovrik {
@@ -104,10 +103,9 @@ void PrintTo(const Row& row, std::ostream* out) {
 }
 
 std::unique_ptr<AssemblyState> assembled(std::string_view source) {
-  auto state = std::make_unique<AssemblyState>();
-  StringSource bytes(source);
-  assembleProgram(*state, bytes);
-  return state;
+  Assembly assembly = assembleSource(source);
+  EXPECT_TRUE(assembly.ok) << assembly.console;
+  return std::move(assembly.state);
 }
 
 Addresses inWordNotation(const std::vector<std::uint8_t>& addresses) {

@@ -85,7 +85,7 @@ inline std::vector<std::string> explanationFaults(const AssemblyState& state,
     return explanation.words[static_cast<std::size_t>(address)];
   };
   for (int address = 0; address < kTableSize; ++address) {
-    const bool listed = isListedWord(state, address);
+    const bool listed = state.isListed(address);
     if (listed == reasons(address).why.empty()) fault(address, "sentence and listing disagree");
     for (const std::uint8_t target : reasons(address).reaches) {
       const std::vector<std::uint8_t>& back = reasons(target).reachedBy;
@@ -101,7 +101,7 @@ inline std::vector<std::string> explanationFaults(const AssemblyState& state,
       std::vector<int> naming;
       for (int slot = 0; slot < kPageSize; ++slot) {
         const int other = page * kPageSize + slot;
-        if (isListedWord(state, other) && operandNamed(word(other).body) == here.label.view()) {
+        if (state.isListed(other) && operandNamed(word(other).body) == here.label.view()) {
           naming.push_back(other);
         }
       }
