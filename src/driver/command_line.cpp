@@ -7,6 +7,7 @@
 
 #include "assemble/assemble.hpp"
 #include "driver/runner.hpp"
+#include "tables/diagnostics.hpp"
 
 namespace ovrik {
 namespace {
@@ -45,7 +46,7 @@ bool assembleEach(const Request& request, Console console, FileSystem& files);
 void reportWarnings(const AssemblyState& state, const std::string& file, bool asErrors,
                     Console console);
 void reportError(const std::string& file, std::int32_t line, std::string_view message,
-                 Console console);
+                 Console console, const std::vector<Note>& notes = {});
 std::string failureReason(const FileFailure& failure, const std::string& listingName);
 std::string summary(const AssemblyState& state);
 
@@ -100,7 +101,7 @@ std::unique_ptr<AssemblyState> assembleSourceFile(const std::string& file,
       reportWarnings(*state, sourceName, options.warningsAsErrors, console);
       std::string_view message = stop.message;
       if (message.starts_with("Error: ")) message.remove_prefix(7);
-      reportError(sourceName, stop.line, message, console);
+      reportError(sourceName, stop.line, escapedText(message), console, stop.notes);
       return fail();
     }
     source->close();
@@ -141,15 +142,18 @@ std::string located(const std::string& file, std::int32_t line) {
 
 void reportWarnings(const AssemblyState& state, const std::string& file, bool asErrors,
                     Console console) {
-  for (const Warning& warning : state.warnings) {
+  for (const Warning& warning : shownWarnings(state)) {
     console.err << located(file, warning.line) << (asErrors ? "error: " : "warning: ")
-                << warning.text << (asErrors ? " [-W]" : "") << "\n";
+                << escapedText(warning.text) << (asErrors ? " [-W]" : "") << "\n";
   }
 }
 
 void reportError(const std::string& file, std::int32_t line, std::string_view message,
-                 Console console) {
+                 Console console, const std::vector<Note>& notes) {
   console.err << located(file, line) << "error: " << message << "\n";
+  for (const Note& note : notes) {
+    console.err << located(file, note.line) << "note: " << escapedText(note.text) << "\n";
+  }
 }
 
 std::string plainReason(int code) {

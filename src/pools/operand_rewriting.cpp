@@ -179,7 +179,7 @@ void placePool(AssemblyState& state, int page) {
   // Checked before anything moves, so a page that cannot take its pool is left as
   // it was. The pool as a whole does not fit, so the message names the page's directive.
   if (state.fill(kPoolCount, page) > freeWords) {
-    reportWordCountExceeded(page, state.directiveLine[static_cast<std::size_t>(page)]);
+    reportWordCountExceeded(state, page, state.directiveLine[static_cast<std::size_t>(page)]);
   }
   const int at = insertionPointOf(state, page);
   padPool(state, page, freeWords, at == 0);
