@@ -7,6 +7,7 @@
 #include "assemble/assemble.hpp"
 #include "assemble/error_notes.hpp"
 #include "intake/intake.hpp"
+#include "tables/diagnostics.hpp"
 
 namespace ovrik {
 namespace {
@@ -96,7 +97,7 @@ void checkMadeEndLabels(const AssemblyState& state) {
     if (clashing != nullptr) {
       errorStop("Error: Label " + name + " clashes with a name the assembler makes in page " +
                     std::to_string(page) + ".",
-                clashing->line);
+                clashing->line, {madeNameNote(name, page, clashing->line)});
     }
   }
 }

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "pools/pools.hpp"
+#include "tables/diagnostics.hpp"
 
 namespace ovrik {
 namespace {
@@ -102,7 +103,7 @@ const LineRecord& firstNamedInPage(const AssemblyState& state, int page, std::st
 [[noreturn]] void reportClash(std::string_view name, int page, std::int32_t line) {
   errorStop("Error: Label " + std::string(name) +
                 " clashes with a name the assembler makes in page " + std::to_string(page) + ".",
-            line);
+            line, {madeNameNote(name, page, line)});
 }
 
 // X + "A" names the word that holds the address of X. A word of the page that

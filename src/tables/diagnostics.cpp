@@ -169,16 +169,19 @@ std::optional<Note> nearMissOf(const AssemblyState& state, std::string_view name
   return std::nullopt;
 }
 
-std::string ordinal(int number) {
-  const int lastTwo = number % 100;
-  const int last = number % 10;
-  std::string_view suffix = "th";
-  if (lastTwo < 11 || lastTwo > 13) {
-    if (last == 1) suffix = "st";
-    if (last == 2) suffix = "nd";
-    if (last == 3) suffix = "rd";
+Note madeNameNote(std::string_view name, int page, std::int32_t line) {
+  const std::string text(name);
+  const std::string pageText = std::to_string(page);
+  if (name == "END" + pageText) {
+    return {line, text +
+                      " is the label the assembler gives the word behind the jump it inserts "
+                      "into page " +
+                      pageText + ": give the word on this line another label"};
   }
-  return std::to_string(number) + std::string(suffix);
+  const std::string target(name.substr(0, name.empty() ? 0 : name.size() - 1));
+  return {line, text + " is the name the assembler gives the word of page " + pageText +
+                    " that holds the address of " + target + ", to reach " + target +
+                    " in another page: give the word on this line another label"};
 }
 
 namespace {

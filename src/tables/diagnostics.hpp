@@ -48,7 +48,8 @@ std::optional<Placed> labelled(const AssemblyState& state, std::string_view name
 // an array past its end. None when nothing comes close.
 std::optional<Note> nearMissOf(const AssemblyState& state, std::string_view name);
 
-// "1st", "2nd", "3rd", "11th".
-std::string ordinal(int number);
+// The note after "Label NAME clashes with a name the assembler makes in page
+// p.": what the assembler makes that name for.
+Note madeNameNote(std::string_view name, int page, std::int32_t line);
 
 }  // namespace ovrik
