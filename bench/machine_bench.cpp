@@ -30,7 +30,7 @@ void countWithTheMachine(benchmark::State& state) {
   const auto steps = static_cast<std::uint64_t>(state.range(0));
   for (auto _ : state) {
     Machine machine = countingMachine();
-    if (run(machine, steps) != RunEnd::kStepLimit) state.SkipWithError("the loop ended");
+    if (run(machine, steps).end != RunEnd::kStepLimit) state.SkipWithError("the loop ended");
     benchmark::DoNotOptimize(machine.ac);
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));

@@ -20,8 +20,8 @@
 #include <string_view>
 #include <variant>
 
-#include "assemble/assemble.hpp"
-#include "driver/driver.hpp"
+#include "assemble/assemble_source.hpp"
+#include "machine/load.hpp"
 #include "machine/machine.hpp"
 #include "reference_machine.hpp"
 #include "tables/byte_stream.hpp"
@@ -38,20 +38,22 @@ constexpr std::uint64_t kStepLimit = 4096;
   std::abort();
 }
 
-bool waitsOnAnEmptyKeyboard(const Machine& machine) {
+// The port is the one the run says it waits on.
+bool waitsOnAnEmptyKeyboard(const Machine& machine, std::uint8_t port) {
   const std::uint8_t word = machine.memory[machine.pc];
   const bool keyboardSkip = (word & 0xF1U) == 0xC1U;  // op 6, keyboard, bit 0
-  return keyboardSkip && !machine.keyboards[(word & 0x08U) != 0 ? 1 : 0].ready();
+  return keyboardSkip && port < 2 && !machine.keyboards[port].ready();
 }
 
 // Exactly one of the three ends, each in the state that it names.
-void checkEnd(RunEnd end, const Machine& machine) {
-  switch (end) {
+void checkEnd(RunResult ended, const Machine& machine) {
+  switch (ended.end) {
     case RunEnd::kHalted:
       if (!machine.halted) fault("halted without a halt");
       return;
     case RunEnd::kWaitingForInput:
-      if (machine.halted || !waitsOnAnEmptyKeyboard(machine) || machine.steps >= kStepLimit) {
+      if (machine.halted || !waitsOnAnEmptyKeyboard(machine, ended.port) ||
+          machine.steps >= kStepLimit) {
         fault("waiting, but not on an empty keyboard");
       }
       return;
@@ -65,11 +67,10 @@ void checkEnd(RunEnd end, const Machine& machine) {
 // The same run one step at a time, as the runner traces it.
 void checkStepByStep(Machine start, const Machine& whole) {
   while (!start.halted && start.steps < kStepLimit) {
-    const StepEnd end = step(start);
-    if (end == StepEnd::kWaiting) break;
-    if (end == StepEnd::kWrotePort0 || end == StepEnd::kWrotePort1) {
-      start.displays[end == StepEnd::kWrotePort1 ? 1 : 0].received.push_back(
-          static_cast<char>(start.ac));
+    const StepResult result = step(start);
+    if (result.end == StepEnd::kWaiting) break;
+    if (result.end == StepEnd::kWrote) {
+      start.displays[result.port].received.push_back(static_cast<char>(start.ac));
     }
   }
   const bool same = start.memory == whole.memory && start.ac == whole.ac && start.pc == whole.pc &&
@@ -111,10 +112,10 @@ void checkAgainstReference(const Machine& start, RunEnd end, const Machine& whol
 
 void checkRun(const Machine& start) {
   Machine whole = start;
-  const RunEnd end = run(whole, kStepLimit);
-  checkEnd(end, whole);
+  const RunResult ended = run(whole, kStepLimit);
+  checkEnd(ended, whole);
   checkStepByStep(start, whole);
-  checkAgainstReference(start, end, whole);
+  checkAgainstReference(start, ended.end, whole);
 }
 
 // Memory from the first 256 bytes, the start address from the next, and
@@ -136,16 +137,16 @@ std::size_t lineCount(std::string_view bytes) {
 }
 
 void readBytesAsListing(std::string_view bytes) {
-  const auto read = readListing(bytes);
-  if (const auto* refusal = std::get_if<ListingRefusal>(&read)) {
+  const auto loaded = loadToRun(bytes);
+  if (const auto* refusal = std::get_if<LoadRefusal>(&loaded)) {
     if (refusal->line < 1 || static_cast<std::size_t>(refusal->line) > lineCount(bytes) ||
         refusal->message.empty()) {
       fault("refused at a line that is not there", std::to_string(refusal->line));
     }
     return;
   }
-  const MemoryImage& image = std::get<MemoryImage>(read);
-  if (firstWordWithoutValue(image) == nullptr) checkRun(loadMachine(image, startAddress(image)));
+  const Program& program = std::get<Program>(loaded);
+  checkRun(loadMachine(program.image, program.start));
 }
 
 // A long number glued to a code may read as a code with a sign: such a word
@@ -171,18 +172,10 @@ bool mayReadOtherwise(const ImageWord& word) {
 }
 
 void assembleBytesAndReadTheListing(std::string_view bytes) {
-  static const auto state = std::make_unique<AssemblyState>();
-  *state = AssemblyState{};
-  StringSource source(bytes);
-  try {
-    assembleProgram(*state, source);
-  } catch (const ErrorStop&) {
-    return;
-  }
-  StringSink listing;
-  writeListing(*state, listing);
-  const MemoryImage made = imageFromAssembly(*state);
-  const auto read = readListing(listing.bytes());
+  const Assembly assembly = assembleSource(bytes);
+  if (!assembly.ok) return;
+  const MemoryImage made = imageFromAssembly(*assembly.state);
+  const auto read = readListing(*assembly.listing);
   if (const auto* refusal = std::get_if<ListingRefusal>(&read)) {
     fault("the assembler's own listing was refused:", refusal->message);
   }

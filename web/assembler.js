@@ -7,7 +7,7 @@
   const BANNER = 'ovrik version 1.01 24 Apr 2009\r\nInput filename: ';
 
   // How a slice of a run ended, as the core numbers them.
-  const SLICE_ENDS = ['step limit', 'halted', 'waiting for input', 'breakpoint'];
+  const SLICE_ENDS = ['step limit', 'halted', 'waiting for input', 'breakpoint', 'stepped'];
 
   // The order of the machine's status words in the core.
   const STATUS = {

@@ -18,9 +18,9 @@
 #include <string_view>
 
 #include "assemble/assemble.hpp"
-#include "driver/driver.hpp"
-#include "driver/memory_files.hpp"
+#include "assemble/assemble_source.hpp"
 #include "json_text.hpp"
+#include "machine/load.hpp"
 #include "machine/machine.hpp"
 #include "run_session.hpp"
 #include "tables/byte_stream.hpp"
@@ -29,10 +29,6 @@
 
 namespace ovrik::web {
 namespace {
-
-// Any name will do: nothing the run prints or writes depends on it, as long as
-// it is short enough that the listing's name cannot come out as the source's.
-constexpr const char* kBaseName = "program";
 
 const char* kindName(WordKind kind) {
   switch (kind) {
@@ -54,39 +50,14 @@ const char* kindName(WordKind kind) {
   return "code";
 }
 
-// The console program's whole run in memory, as if the base name had been
-// typed at its prompt.
-struct ConsoleRun {
-  int status = 0;
-  std::string console;
-  std::optional<std::string> listing;
-};
-
-ConsoleRun runAsTheConsoleDoes(std::string_view source) {
-  const std::string base = kBaseName;
-  MemoryFiles files;
-  files.files[base + ".txt"] = std::string(source);
-  std::istringstream console(base + "\n");
-  std::ostringstream output;
-  ConsoleRun run;
-  run.status = runAssembler(console, output, files);
-  run.console = output.str();
-  const auto listing = files.files.find(base + ".ovr");
-  if (listing != files.files.end()) run.listing = listing->second;
-  return run;
-}
-
-// The words the listing shows, page by page, as the listing writer walks them.
-bool isListed(const AssemblyState& state, int address) {
-  const auto page = static_cast<std::int16_t>(address / kPageSize);
-  const auto slot = static_cast<std::int16_t>(address % kPageSize);
-  return page >= state.firstPage && page <= state.lastPage && slot < state.fill(kCodeCount, page);
-}
+// The dialogue's banner and prompt, which the console shows before what the
+// assembly prints.
+constexpr std::string_view kPrompt = "ovrik version 1.01 24 Apr 2009\r\nInput filename: ";
 
 void writeWord(JsonText& json, const AssemblyState* state, int address) {
   json.beginObject();
   json.key("address").number(address);
-  if (state == nullptr || !isListed(*state, address)) {
+  if (state == nullptr || !state->isListed(address)) {
     json.key("kind").text("outside");
     json.key("listed").boolean(false);
     json.endObject();
@@ -167,7 +138,7 @@ std::uint32_t* statusWords() {
     words[kDisplayKept0 + port] = static_cast<std::uint32_t>(running.display(port).size());
     // The page only compares totals, which no session takes past 2^32.
     words[kDisplayTotal0 + port] = static_cast<std::uint32_t>(running.displayTotal(port));
-    words[kDisplayReady0 + port] = machine.displays[port].ready ? 1 : 0;
+    words[kDisplayReady0 + port] = machine.displays[port].ready() ? 1 : 0;
   }
   return words;
 }
@@ -198,62 +169,47 @@ extern "C" {
 //   [{line, text}], firstPage, lastPage, and words: the 256 memory words.
 // The assembled words stay for the machine calls until the next assembly.
 const char* ovrik_assemble(const unsigned char* source, std::size_t size) {
-  const std::string_view bytes(reinterpret_cast<const char*>(source), size);
-  const ConsoleRun run = runAsTheConsoleDoes(bytes);
-
-  // The same passes once more, for the words and the lines that the console
-  // run keeps to itself.
-  auto state = std::make_unique<AssemblyState>();
-  std::optional<ErrorStop> stop;
-  try {
-    StringSource input(bytes);
-    assembleProgram(*state, input);
-  } catch (const ErrorStop& error) {
-    stop = error;
-  } catch (const FileFailure& failure) {
-    stop = ErrorStop{"Runtime error " + std::to_string(failure.code), 0};
-  }
-  const bool assembled = !stop && run.listing.has_value();
+  Assembly assembly = assembleSource(std::string_view(reinterpret_cast<const char*>(source), size));
+  const AssemblyState* assembled = assembly.ok ? assembly.state.get() : nullptr;
 
   JsonText json;
   json.beginObject();
-  json.key("status").number(run.status);
-  json.key("console").text(run.console);
+  json.key("status").number(0);
+  json.key("console").text(std::string(kPrompt) + assembly.console);
   json.key("listing");
-  if (run.listing) {
-    json.text(*run.listing);
+  if (assembly.listing) {
+    json.text(*assembly.listing);
   } else {
     json.null();
   }
   json.key("error");
-  if (stop) {
+  if (!assembly.ok) {
     json.beginObject();
-    json.key("message").text(stop->message);
-    json.key("line").number(stop->line);
+    json.key("message").text(assembly.console.substr(0, assembly.console.size() - kLineEnd.size()));
+    json.key("line").number(assembly.error()->line);
     json.endObject();
   } else {
     json.null();
   }
   json.key("warnings").beginArray();
-  for (const Warning& warning : state->warnings) {
+  for (const Diagnostic& diagnostic : assembly.diagnostics) {
+    if (diagnostic.severity != Severity::kWarning) continue;
     json.beginObject();
-    json.key("line").number(warning.line);
-    json.key("text").text(warning.text);
+    json.key("line").number(diagnostic.line);
+    json.key("text").text(diagnostic.message);
     json.endObject();
   }
   json.endArray();
-  json.key("firstPage").number(assembled ? state->firstPage : -1);
-  json.key("lastPage").number(assembled ? state->lastPage : -1);
+  json.key("firstPage").number(assembled ? assembled->firstPage : -1);
+  json.key("lastPage").number(assembled ? assembled->lastPage : -1);
   json.key("words").beginArray();
-  for (int address = 0; address < kTableSize; ++address) {
-    writeWord(json, assembled ? state.get() : nullptr, address);
-  }
+  for (int address = 0; address < kTableSize; ++address) writeWord(json, assembled, address);
   json.endArray();
   json.endObject();
 
   Assembled& last = lastAssembly();
   last.json = json.take();
-  last.state = assembled ? std::move(state) : nullptr;
+  last.state = assembly.ok ? std::move(assembly.state) : nullptr;
   return last.json.c_str();
 }
 
@@ -274,22 +230,23 @@ const char* ovrik_machine_load(int start) {
     json.key("message").text("The source does not assemble.");
     json.endObject();
   } else {
-    const MemoryImage image = imageFromAssembly(*state);
-    const ImageWord* bad = firstWordWithoutValue(image);
-    if (bad != nullptr) {
-      const int address = addressOf(image, *bad);
+    auto loaded = loadToRun(*state);
+    if (const auto* refusal = std::get_if<LoadRefusal>(&loaded)) {
+      const LineRecord& word =
+          state->codeWord(refusal->address / kPageSize, refusal->address % kPageSize);
       json.key("loaded").boolean(false);
       json.key("refused").beginObject();
-      json.key("address").number(address);
-      json.key("line").number(bad->line);
-      json.key("message").text("The word at " + wordText(static_cast<std::int16_t>(address)) +
-                               " has the code \"" + bad->code +
+      json.key("address").number(refusal->address);
+      json.key("line").number(refusal->line);
+      json.key("message").text("The word at " +
+                               wordText(static_cast<std::int16_t>(refusal->address)) +
+                               " has the code \"" + word.code.str() +
                                "\", which is no word of the machine: the program cannot run.");
       json.endObject();
     } else {
-      const std::uint8_t from =
-          start >= 0 ? static_cast<std::uint8_t>(start) : startAddress(image);
-      session().load(image, from);
+      const Program& program = std::get<Program>(loaded);
+      const std::uint8_t from = start >= 0 ? static_cast<std::uint8_t>(start) : program.start;
+      session().load(program.image, from);
       json.key("loaded").boolean(true);
       json.key("start").number(from);
     }
@@ -308,24 +265,40 @@ int ovrik_machine_run(double count, double until, int leaveBreakpoint) {
   return static_cast<int>(session().run(steps, limit, leaveBreakpoint != 0));
 }
 
-int ovrik_machine_step() { return static_cast<int>(session().step()); }
-int ovrik_machine_step_back() { return session().stepBack() ? 1 : 0; }
+int ovrik_machine_step() {
+  return static_cast<int>(session().step());
+}
+int ovrik_machine_step_back() {
+  return session().stepBack() ? 1 : 0;
+}
 
 void ovrik_machine_key(int port, int byte) {
   session().key(port == 1 ? 1 : 0, static_cast<std::uint8_t>(byte));
 }
-int ovrik_machine_unkey(int port) { return session().unkey(port == 1 ? 1 : 0) ? 1 : 0; }
+int ovrik_machine_unkey(int port) {
+  return session().unkey(port == 1 ? 1 : 0) ? 1 : 0;
+}
 
 void ovrik_machine_breakpoint(int address, int on) {
   session().setBreakpoint(static_cast<std::uint8_t>(address), on != 0);
 }
-void ovrik_machine_clear_breakpoints() { session().clearBreakpoints(); }
+void ovrik_machine_clear_breakpoints() {
+  session().clearBreakpoints();
+}
 
-const std::uint32_t* ovrik_machine_status() { return statusWords(); }
-const std::uint8_t* ovrik_machine_memory() { return session().machine().memory.data(); }
+const std::uint32_t* ovrik_machine_status() {
+  return statusWords();
+}
+const std::uint8_t* ovrik_machine_memory() {
+  return session().machine().memory.data();
+}
 // The bytes a display kept (length in the status words) and the keys a
 // keyboard holds that the program has not read yet.
-const char* ovrik_machine_display(int port) { return session().display(port == 1 ? 1 : 0).data(); }
-const char* ovrik_machine_keys(int port) { return session().keysWaiting(port == 1 ? 1 : 0).data(); }
+const char* ovrik_machine_display(int port) {
+  return session().display(port == 1 ? 1 : 0).data();
+}
+const char* ovrik_machine_keys(int port) {
+  return session().keysWaiting(port == 1 ? 1 : 0).data();
+}
 
 }  // extern "C"

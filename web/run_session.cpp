@@ -24,34 +24,39 @@ SliceEnd RunSession::run(std::uint64_t count, std::uint64_t until, bool leaveBre
       if (breakpoints_[machine_.pc] && !(first && leaveBreakpoint)) return SliceEnd::kBreakpoint;
       first = false;
       const SliceEnd ended = step();
-      if (ended != SliceEnd::kStepLimit) return ended;
+      if (ended != SliceEnd::kStepped) return ended;
       continue;
     }
     // Up to the next checkpoint at the machine's own pace.
     const std::uint64_t nextCheckpoint = (machine_.steps / kCheckpointSteps + 1) * kCheckpointSteps;
-    const RunEnd ended = ovrik::run(machine_, std::min(end, nextCheckpoint));
+    const RunResult ended = ovrik::run(machine_, std::min(end, nextCheckpoint));
     takeDisplays();
-    if (ended == RunEnd::kWaitingForInput) return SliceEnd::kWaiting;
+    if (ended.end == RunEnd::kWaitingForInput) return SliceEnd::kWaiting;
   }
   return machine_.halted ? SliceEnd::kHalted : SliceEnd::kStepLimit;
 }
 
 SliceEnd RunSession::step() {
   checkpointIfDue();
-  switch (ovrik::step(machine_)) {
-    case StepEnd::kHalted: return SliceEnd::kHalted;
-    case StepEnd::kWaiting: return SliceEnd::kWaiting;
-    case StepEnd::kWrotePort0: show(0, machine_.ac); break;
-    case StepEnd::kWrotePort1: show(1, machine_.ac); break;
-    case StepEnd::kDone: break;
+  // A run of one step, so that what it writes reaches the displays as in any run.
+  const RunResult ended = ovrik::run(machine_, machine_.steps + 1);
+  takeDisplays();
+  switch (ended.end) {
+    case RunEnd::kHalted:
+      return SliceEnd::kHalted;
+    case RunEnd::kWaitingForInput:
+      return SliceEnd::kWaiting;
+    case RunEnd::kStepLimit:
+      break;
   }
-  return SliceEnd::kStepLimit;
+  return SliceEnd::kStepped;
 }
 
 bool RunSession::stepBack() {
   if (machine_.steps == 0) return false;
   const std::uint64_t target = machine_.steps - 1;
-  while (!checkpoints_.empty() && checkpoints_.back().machine.steps > target) checkpoints_.pop_back();
+  while (!checkpoints_.empty() && checkpoints_.back().machine.steps > target)
+    checkpoints_.pop_back();
   if (checkpoints_.empty()) return false;
   const Checkpoint& from = checkpoints_.back();
   // Keys typed since the copy was taken stay typed: the copy gives back only
@@ -66,7 +71,7 @@ bool RunSession::stepBack() {
     shownTotal_[port] = from.shownTotal[port];
   }
   while (machine_.steps < target) {
-    if (step() != SliceEnd::kStepLimit && machine_.steps < target) break;
+    if (step() != SliceEnd::kStepped && machine_.steps < target) break;
   }
   return true;
 }

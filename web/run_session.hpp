@@ -20,6 +20,7 @@ enum class SliceEnd : std::uint8_t {
   kHalted = 1,
   kWaiting = 2,     // a keyboard skip found its queue empty
   kBreakpoint = 3,  // the next word to run has a breakpoint
+  kStepped = 4,     // one step was done, and the run can go on
 };
 
 class RunSession {
@@ -38,7 +39,7 @@ class RunSession {
   // word with a breakpoint, except the very first one when `leaveBreakpoint`
   // is set (Run from where a breakpoint stopped).
   SliceEnd run(std::uint64_t count, std::uint64_t until, bool leaveBreakpoint);
-  // One step, breakpoints aside.
+  // One step, breakpoints aside: kStepped, or how the run ended with it.
   SliceEnd step();
   // Takes the last step back; false when there is none left to take.
   bool stepBack();

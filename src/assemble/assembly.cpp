@@ -8,24 +8,10 @@
 #include "assemble/error_notes.hpp"
 #include "intake/intake.hpp"
 #include "tables/diagnostics.hpp"
+#include "tables/mnemonics.hpp"
 
 namespace ovrik {
 namespace {
-
-struct Mnemonic {
-  std::string_view name;
-  std::string_view code;  // one operation digit for a memory reference, else the whole word
-};
-
-// Combined operate mnemonics exist only in these spellings, parts in this order.
-constexpr std::array<Mnemonic, 28> mnemonicTable{{
-    {"AND", "0"},   {"TAD", "1"},       {"INC", "2"},       {"ISZ", "2"},       {"DCA", "3"},
-    {"JMS", "4"},   {"JMP", "5"},       {"NOP", "700"},     {"IAC", "701"},     {"RAL", "702"},
-    {"CMA", "704"}, {"CLA", "710"},     {"HLT", "721"},     {"RAR", "722"},     {"SMA", "724"},
-    {"SZA", "730"}, {"CLA.IAC", "711"}, {"CLA.CMA", "714"}, {"SZA.SMA", "734"}, {"CMA.IAC", "705"},
-    {"SKF", "601"}, {"SDF", "621"},     {"KRS", "602"},     {"LDS", "622"},     {"RKF", "604"},
-    {"RDF", "624"}, {"KRB", "606"},     {"LDB", "626"},
-}};
 
 // One entry per labelled word: the name an address constant for it carries.
 struct AddressName {
@@ -157,19 +143,6 @@ bool keepsEarlierCode(std::string_view body) {
   return isConstantLiteral(body) || body == "VAR" || body == "BLANK" || body == "RTNADR";
 }
 
-const Mnemonic* findMnemonic(std::string_view name) {
-  for (const Mnemonic& mnemonic : mnemonicTable) {
-    if (mnemonic.name == name) return &mnemonic;
-  }
-  return nullptr;
-}
-
-std::array<std::string_view, mnemonicTable.size()> mnemonicNames() {
-  std::array<std::string_view, mnemonicTable.size()> names;
-  for (std::size_t i = 0; i < names.size(); ++i) names[i] = mnemonicTable[i].name;
-  return names;
-}
-
 // An operand that names no word of the page, the empty one included, is an error:
 // the machine has no other way to reach a word than through its own page.
 int slotLabelled(const AssemblyState& state, int page, std::string_view name,
@@ -216,11 +189,10 @@ std::string instructionCode(const AssemblyState& state, int page, int slot) {
   if (mnemonic == nullptr) {
     errorStop("Error: Instruction " + std::string(name) + " is not valid in page " +
                   std::to_string(page) + " line " + std::to_string(slot) + ".",
-              word.line, invalidInstructionNotes(page, slot, word, name, mnemonicNames()));
+              word.line, invalidInstructionNotes(page, slot, word, name));
   }
-  const char instructionClass = mnemonic->code[0];
-  if (instructionClass == '6') return inputOutputCode(mnemonic->code, operand, word);
-  if (instructionClass == '7') return std::string(mnemonic->code);
+  if (mnemonic->isInputOutput()) return inputOutputCode(mnemonic->code, operand, word);
+  if (!mnemonic->isMemoryReference()) return std::string(mnemonic->code);
   return memoryReferenceCode(state, page, mnemonic->code, operand, word);
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tables/diagnostics.hpp"
+#include "tables/mnemonics.hpp"
 #include "tables/word_notation.hpp"
 
 namespace ovrik {
@@ -31,23 +32,19 @@ std::vector<Note> missingLabelNotes(const AssemblyState& state, int page, const 
 
 namespace {
 
-std::vector<std::string> mnemonicsNear(std::string_view name,
-                                       std::span<const std::string_view> mnemonics);
-std::optional<std::string> spellingHint(std::string_view name,
-                                        std::span<const std::string_view> mnemonics);
+std::optional<std::string> spellingHint(std::string_view name);
 
 }  // namespace
 
 std::vector<Note> invalidInstructionNotes(int page, int slot, const LineRecord& word,
-                                          std::string_view name,
-                                          std::span<const std::string_view> mnemonics) {
+                                          std::string_view name) {
   const std::string slotText = std::to_string(slot);
   std::vector<Note> notes{
       {word.line, "in \"page " + std::to_string(page) + " line " + slotText + "\", line " +
                       slotText + " is the word's place in its page, counted from 0 (address " +
                       wordText(static_cast<std::int16_t>(page * kPageSize + slot)) +
                       "); the source line is " + std::to_string(word.line)}};
-  if (const std::optional<std::string> hint = spellingHint(name, mnemonics)) {
+  if (const std::optional<std::string> hint = spellingHint(name)) {
     notes.push_back({word.line, *hint});
   }
   return notes;
@@ -182,8 +179,8 @@ std::optional<Note> unusedDeclarationNote(const AssemblyState& state, std::strin
                   " that no instruction uses, so it is not in memory and has no address"};
 }
 
-bool isMnemonic(std::string_view name, std::span<const std::string_view> mnemonics) {
-  return std::find(mnemonics.begin(), mnemonics.end(), name) != mnemonics.end();
+bool isMnemonic(std::string_view name) {
+  return findMnemonic(name) != nullptr;
 }
 
 std::string inCapitals(std::string_view text) {
@@ -208,20 +205,21 @@ std::string partsSwapped(std::string_view name) {
 }
 
 // The slips seen most in names that are no mnemonic, each with its fix.
-std::optional<std::string> spellingHint(std::string_view name,
-                                        std::span<const std::string_view> mnemonics) {
+std::vector<std::string> mnemonicsNear(std::string_view name);
+
+std::optional<std::string> spellingHint(std::string_view name) {
   if (name.find('\t') != std::string_view::npos) {
     return "a tab is no blank: part the label, the mnemonic and the operand with blanks";
   }
   if (const std::string printable = printablePart(name);
-      printable != name && isMnemonic(printable, mnemonics)) {
+      printable != name && isMnemonic(printable)) {
     return "the name holds bytes that do not print (shown escaped): without them it is " +
            printable;
   }
-  if (const std::string upper = inCapitals(name); isMnemonic(upper, mnemonics)) {
+  if (const std::string upper = inCapitals(name); isMnemonic(upper)) {
     return "mnemonics are written in capitals: " + upper;
   }
-  if (const std::string swapped = partsSwapped(name); isMnemonic(swapped, mnemonics)) {
+  if (const std::string swapped = partsSwapped(name); isMnemonic(swapped)) {
     return "combined mnemonics are written in one order only: " + swapped;
   }
   if (name == "VAR") return "a variable is written VAR, or VAR= and its value with no blank: VAR=5";
@@ -231,7 +229,7 @@ std::optional<std::string> spellingHint(std::string_view name,
   if (name.starts_with('$')) {
     return "a hexadecimal number needs a sign in front to be a constant: +" + std::string(name);
   }
-  const std::vector<std::string> near = mnemonicsNear(name, mnemonics);
+  const std::vector<std::string> near = mnemonicsNear(name);
   if (near.empty()) return std::nullopt;
   std::string hint = "did you mean " + near.front();
   for (std::size_t i = 1; i < near.size(); ++i) {
@@ -255,11 +253,10 @@ bool isNearMnemonic(std::string_view name, std::string_view mnemonic) {
   return differences == 1;
 }
 
-std::vector<std::string> mnemonicsNear(std::string_view name,
-                                       std::span<const std::string_view> mnemonics) {
+std::vector<std::string> mnemonicsNear(std::string_view name) {
   std::vector<std::string> near;
-  for (const std::string_view mnemonic : mnemonics) {
-    if (isNearMnemonic(name, mnemonic)) near.emplace_back(mnemonic);
+  for (const Mnemonic& mnemonic : kMnemonics) {
+    if (isNearMnemonic(name, mnemonic.name)) near.emplace_back(mnemonic.name);
   }
   return near;
 }

@@ -4,7 +4,6 @@
 // and numbers mean, and what the source has that comes close to what is missing.
 
 #include <cstdint>
-#include <span>
 #include <string_view>
 #include <vector>
 
@@ -19,8 +18,7 @@ std::vector<Note> missingLabelNotes(const AssemblyState& state, int page, const 
 
 // After "Instruction NAME is not valid in page p line s.".
 std::vector<Note> invalidInstructionNotes(int page, int slot, const LineRecord& word,
-                                          std::string_view name,
-                                          std::span<const std::string_view> mnemonics);
+                                          std::string_view name);
 
 // After "Address not found for NAME.": the operand of word names no word of page.
 std::vector<Note> missingAddressNotes(int page, const LineRecord& word, std::string_view name);

@@ -22,8 +22,8 @@ void writeListing(const AssemblyState& state, ByteSink& listing) {
     listing.write("/");
     listing.write(std::to_string(page));
     listing.write(kLineEnd);
-    const int listed = state.fill(kCodeCount, page);
-    for (int slot = 0; slot < listed && slot < kPageSize; ++slot) {
+    const int listed = state.listedWords(page);
+    for (int slot = 0; slot < listed; ++slot) {
       listing.write(wordText(static_cast<std::int16_t>(page * kPageSize + slot)) + " ");
       writeListingLine(state.codeWord(page, slot), listing);
     }

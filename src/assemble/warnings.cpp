@@ -13,7 +13,6 @@ void warnOfLabelsDefinedTwice(AssemblyState& state, int page);
 void warnOfFarReferencesToSeveralPages(AssemblyState& state, int page);
 void warnOfCodesThatAreNoWords(AssemblyState& state, int page);
 void warnOfAProgramWithoutWords(AssemblyState& state);
-int listedWords(const AssemblyState& state, int page);
 
 }  // namespace
 
@@ -32,7 +31,7 @@ namespace {
 
 // Every lookup takes the lowest slot, so the second definition is never reached.
 void warnOfLabelsDefinedTwice(AssemblyState& state, int page) {
-  const int count = listedWords(state, page);
+  const int count = state.listedWords(page);
   for (int slot = 1; slot < count; ++slot) {
     const LineRecord& word = state.codeWord(page, slot);
     if (word.label.empty()) continue;
@@ -54,14 +53,19 @@ void warnOfLabelsDefinedTwice(AssemblyState& state, int page) {
 std::vector<int> pagesDefining(const AssemblyState& state, std::string_view name);
 std::string listed(const std::vector<int>& pages);
 
-// The address a far reference takes is that of the lowest word with the label.
+const LineRecord* wordAt(const AssemblyState& state, std::string_view code);
+
+// The address a far reference takes is that of the lowest word with the label;
+// the label is read off the word the address constant points to, as its own
+// texts are cut to the field and may have lost the name's end.
 void warnOfFarReferencesToSeveralPages(AssemblyState& state, int page) {
-  const int count = listedWords(state, page);
+  const int count = state.listedWords(page);
   for (int slot = 0; slot < count; ++slot) {
     const LineRecord& word = state.codeWord(page, slot);
-    if (word.kind != WordKind::kAddressConstant || word.body.size() < 3) continue;
-    const std::string_view body = word.body;
-    const std::string_view target = body.substr(2, body.size() - 3);
+    if (word.kind != WordKind::kAddressConstant) continue;
+    const LineRecord* pointedAt = wordAt(state, word.code);
+    if (pointedAt == nullptr) continue;
+    const std::string_view target = pointedAt->label;
     const std::vector<int> pages = pagesDefining(state, target);
     if (pages.size() < 2) continue;
     addWarning(state, word.line,
@@ -72,10 +76,16 @@ void warnOfFarReferencesToSeveralPages(AssemblyState& state, int page) {
   }
 }
 
+const LineRecord* wordAt(const AssemblyState& state, std::string_view code) {
+  const int address = wordValue(code);
+  if (address < 0 || !state.isListed(address)) return nullptr;
+  return &state.codeWord(address / kPageSize, address % kPageSize);
+}
+
 std::vector<int> pagesDefining(const AssemblyState& state, std::string_view name) {
   std::vector<int> pages;
   for (int page = state.firstPage; page <= state.lastPage; ++page) {
-    const int words = listedWords(state, page);
+    const int words = state.listedWords(page);
     for (int slot = 0; slot < words; ++slot) {
       if (state.codeWord(page, slot).label == FieldText(name)) {
         pages.push_back(page);
@@ -99,7 +109,7 @@ std::string listed(const std::vector<int>& pages) {
 // "#12" gives the code "12" and a TABLE entry that is no literal gives none:
 // the listing shows them, but such a word has no value the machine could hold.
 void warnOfCodesThatAreNoWords(AssemblyState& state, int page) {
-  const int count = listedWords(state, page);
+  const int count = state.listedWords(page);
   for (int slot = 0; slot < count; ++slot) {
     const LineRecord& word = state.codeWord(page, slot);
     if (wordValue(word.code) >= 0) continue;
@@ -119,7 +129,7 @@ void warnOfCodesThatAreNoWords(AssemblyState& state, int page) {
 // instruction uses, give a listing without a word: nothing to run.
 void warnOfAProgramWithoutWords(AssemblyState& state) {
   for (int page = state.firstPage; page <= state.lastPage; ++page) {
-    for (int slot = 0; slot < listedWords(state, page); ++slot) {
+    for (int slot = 0; slot < state.listedWords(page); ++slot) {
       const WordKind kind = state.codeWord(page, slot).kind;
       if (kind != WordKind::kFiller && kind != WordKind::kJump) return;
     }
@@ -129,10 +139,6 @@ void warnOfAProgramWithoutWords(AssemblyState& state) {
              "the program has no words: nothing after its page directives goes into memory, so "
              "the listing holds no word to run",
              WarningKind::kNoWords);
-}
-
-int listedWords(const AssemblyState& state, int page) {
-  return std::min<int>(state.fill(kCodeCount, page), kPageSize);
 }
 
 }  // namespace

@@ -5,9 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "assemble/assemble.hpp"
+#include "assemble/assemble_source.hpp"
 #include "driver/runner.hpp"
-#include "tables/diagnostics.hpp"
 
 namespace ovrik {
 namespace {
@@ -43,10 +42,10 @@ struct Request {
 
 int usageError(Console console, std::string_view problem);
 bool assembleEach(const Request& request, Console console, FileSystem& files);
-void reportWarnings(const AssemblyState& state, const std::string& file, bool asErrors,
-                    Console console);
+void report(const std::vector<Diagnostic>& diagnostics, const std::string& file, bool asErrors,
+            Console console);
 void reportError(const std::string& file, std::int32_t line, std::string_view message,
-                 Console console, const std::vector<Note>& notes = {});
+                 Console console);
 std::string failureReason(const FileFailure& failure, const std::string& listingName);
 std::string summary(const AssemblyState& state);
 
@@ -84,39 +83,34 @@ int runCommandLine(std::span<const std::string> args, Console console, FileSyste
 std::unique_ptr<AssemblyState> assembleSourceFile(const std::string& file,
                                                   const AssembleOptions& options, Console console,
                                                   FileSystem& files) {
-  const std::string sourceName = file.ends_with(".txt") ? file : file + ".txt";
+  const std::string sourceName = sourceFileName(file);
   const std::string listingName = sourceName.substr(0, sourceName.size() - 4) + ".ovr";
-  auto state = std::make_unique<AssemblyState>();
   // A script must never pick up the listing of an earlier, different source.
   const auto fail = [&] {
     files.removeListing(listingName);
     return nullptr;
   };
+  Assembly assembly;
   try {
     const std::unique_ptr<SourceFile> source = files.openSource(sourceName);
-    try {
-      assembleProgram(*state, *source);
-    } catch (const ErrorStop& stop) {
-      source->close();
-      reportWarnings(*state, sourceName, options.warningsAsErrors, console);
-      std::string_view message = stop.message;
-      if (message.starts_with("Error: ")) message.remove_prefix(7);
-      reportError(sourceName, stop.line, escapedText(message), console, stop.notes);
-      return fail();
-    }
+    assembly = assembleSource(*source);
     source->close();
-    reportWarnings(*state, sourceName, options.warningsAsErrors, console);
-    if (options.warningsAsErrors && !state->warnings.empty()) return fail();
-    StringSink listing;
-    writeListing(*state, listing);
-    files.writeListing(listingName, listing.bytes());
+    report(assembly.diagnostics, sourceName, options.warningsAsErrors, console);
+    if (!assembly.ok) return fail();
+    if (options.warningsAsErrors && !assembly.state->warnings.empty()) return fail();
+    files.writeListing(listingName, *assembly.listing);
   } catch (const FileFailure& failure) {
     reportError(sourceName, 0, failureReason(failure, listingName), console);
     return fail();
   }
-  if (!options.quiet)
-    console.out << sourceName << " -> " << listingName << ": " << summary(*state) << "\n";
-  return state;
+  if (!options.quiet) {
+    console.out << sourceName << " -> " << listingName << ": " << summary(*assembly.state) << "\n";
+  }
+  return std::move(assembly.state);
+}
+
+std::string sourceFileName(const std::string& file) {
+  return file.ends_with(".txt") ? file : file + ".txt";
 }
 
 namespace {
@@ -140,20 +134,23 @@ std::string located(const std::string& file, std::int32_t line) {
   return line > 0 ? file + ":" + std::to_string(line) + ": " : file + ": ";
 }
 
-void reportWarnings(const AssemblyState& state, const std::string& file, bool asErrors,
-                    Console console) {
-  for (const Warning& warning : shownWarnings(state)) {
-    console.err << located(file, warning.line) << (asErrors ? "error: " : "warning: ")
-                << escapedText(warning.text) << (asErrors ? " [-W]" : "") << "\n";
+void report(const std::vector<Diagnostic>& diagnostics, const std::string& file, bool asErrors,
+            Console console) {
+  for (const Diagnostic& diagnostic : diagnostics) {
+    if (diagnostic.severity == Severity::kWarning) {
+      console.err << located(file, diagnostic.line) << (asErrors ? "error: " : "warning: ")
+                  << diagnostic.message << (asErrors ? " [-W]" : "") << "\n";
+    } else {
+      console.err << located(file, diagnostic.line)
+                  << (diagnostic.severity == Severity::kError ? "error: " : "note: ")
+                  << diagnostic.message << "\n";
+    }
   }
 }
 
 void reportError(const std::string& file, std::int32_t line, std::string_view message,
-                 Console console, const std::vector<Note>& notes) {
+                 Console console) {
   console.err << located(file, line) << "error: " << message << "\n";
-  for (const Note& note : notes) {
-    console.err << located(file, note.line) << "note: " << escapedText(note.text) << "\n";
-  }
 }
 
 std::string plainReason(int code) {
@@ -197,7 +194,7 @@ std::string summary(const AssemblyState& state) {
   int words = 0;
   for (int page = state.firstPage; page <= state.lastPage; ++page) {
     ++pages;
-    words += state.fill(kCodeCount, page);
+    words += state.listedWords(page);
   }
   return counted(pages, "page") + ", " + counted(words, "word");
 }

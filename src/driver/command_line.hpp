@@ -33,4 +33,7 @@ std::unique_ptr<AssemblyState> assembleSourceFile(const std::string& file,
                                                   const AssembleOptions& options, Console console,
                                                   FileSystem& files);
 
+// The source a FILE names: FILE itself when it ends in .txt, else FILE.txt.
+std::string sourceFileName(const std::string& file);
+
 }  // namespace ovrik

@@ -49,10 +49,6 @@ int reportedCode(int windowsNumber);
 // before it, cut at 255 bytes and at a NUL.
 std::string readBaseName(std::istream& console);
 
-// The six passes from the source to the assembled words, in their order; throws
-// ErrorStop at the first error and FileFailure when the source cannot be read.
-void assembleProgram(AssemblyState& state, ByteSource& source);
-
 // The whole run: dialogue, passes, listing. Returns the exit status.
 int runAssembler(std::istream& console, std::ostream& output, FileSystem& files);
 

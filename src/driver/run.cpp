@@ -1,14 +1,13 @@
+// The console dialogue: the banner, the prompt, the base name typed at it,
+// and the source it names assembled into its listing beside it.
 #include <cstdio>
 #include <istream>
 #include <memory>
 #include <ostream>
 #include <string>
 
-#include "assemble/assemble.hpp"
+#include "assemble/assemble_source.hpp"
 #include "driver/driver.hpp"
-#include "intake/intake.hpp"
-#include "layout/layout.hpp"
-#include "pools/pools.hpp"
 #include "tables/tables.hpp"
 
 namespace ovrik {
@@ -33,34 +32,21 @@ int assembleFile(const std::string& baseName, std::ostream& output, FileSystem& 
   const std::string sourceName = fileName(baseName, ".txt");
   const std::string listingName = fileName(baseName, ".ovr");
   const std::unique_ptr<SourceFile> source = files.openSource(sourceName);
-  const auto state = std::make_unique<AssemblyState>();
-  try {
-    assembleProgram(*state, *source);
-  } catch (const ErrorStop& stop) {
-    writeLine(output, stop.message);
+  const Assembly assembly = assembleSource(*source);
+  if (!assembly.ok) {
+    output << assembly.console;
+    output.flush();
     source->close();
     return 0;
   }
   // A name cut to 255 bytes can come out as the source's own name: never overwrite the source.
   if (listingName == sourceName) throw FileFailure{5, kCreateListing};
-  StringSink listing;
-  writeListing(*state, listing);
-  files.writeListing(listingName, listing.bytes());
+  files.writeListing(listingName, *assembly.listing);
   source->close();
   return 0;
 }
 
 }  // namespace
-
-void assembleProgram(AssemblyState& state, ByteSource& source) {
-  readSource(state, source);
-  setInsertionPoints(state);
-  placeDataBlocks(state);
-  buildPagePools(state);
-  rewriteOperands(state);
-  assembleWords(state);
-  findDoubtfulWords(state);
-}
 
 std::string readBaseName(std::istream& console) {
   std::string name;

@@ -17,6 +17,7 @@
 #include <variant>
 #include <vector>
 
+#include "machine/load.hpp"
 #include "machine/machine.hpp"
 #include "tables/word_notation.hpp"
 
@@ -143,21 +144,16 @@ std::optional<RunOptions> parseOptions(std::span<const std::string> args, std::o
 
 // ---- Loading the program ----
 
-std::unique_ptr<MemoryImage> loadImage(const std::string& file, Console console, FileSystem& files);
-bool isListing(const std::string& file);
-std::string shownName(const std::string& file);
-bool everyWordHasAValue(const MemoryImage& image, const std::string& file, std::ostream& err);
+std::optional<Program> loadProgram(const std::string& file, Console console, FileSystem& files);
 RunEnd runProgram(Machine& machine, const MemoryImage& image, const RunOptions& options,
                   Console console, LiveKeys* liveKeys);
 void reportEnd(RunEnd end, const Machine& machine, const RunOptions& options, std::ostream& err);
 
 int runParsed(const RunOptions& options, Console console, FileSystem& files, LiveKeys* liveKeys) {
-  const std::unique_ptr<MemoryImage> image = loadImage(options.file, console, files);
-  if (!image || !everyWordHasAValue(*image, shownName(options.file), console.err)) {
-    return kFailedStatus;
-  }
-  Machine machine = loadMachine(*image, options.start.value_or(startAddress(*image)));
-  const RunEnd end = runProgram(machine, *image, options, console, liveKeys);
+  const std::optional<Program> program = loadProgram(options.file, console, files);
+  if (!program) return kFailedStatus;
+  Machine machine = loadMachine(program->image, options.start.value_or(program->start));
+  const RunEnd end = runProgram(machine, program->image, options, console, liveKeys);
   reportEnd(end, machine, options, console.err);
   switch (end) {
     case RunEnd::kHalted:
@@ -193,53 +189,35 @@ std::optional<std::string> listingBytes(const std::string& file, FileSystem& fil
   return bytes;
 }
 
-std::unique_ptr<MemoryImage> loadListing(const std::string& file, FileSystem& files,
-                                         std::ostream& err) {
-  const std::optional<std::string> bytes = listingBytes(file, files, err);
-  if (!bytes) return nullptr;
-  auto read = readListing(*bytes);
-  if (const auto* refusal = std::get_if<ListingRefusal>(&read)) {
-    err << file << ":" << refusal->line << ": error: " << refusal->message << "\n";
-    return nullptr;
-  }
-  return std::make_unique<MemoryImage>(std::move(std::get<MemoryImage>(read)));
-}
-
 bool isListing(const std::string& file) {
   return file.ends_with(".ovr");
 }
 
-// The file a message is about: a source is named with the .txt the assembler
-// adds to a name without it, as its own messages do.
-std::string shownName(const std::string& file) {
-  return isListing(file) || file.ends_with(".txt") ? file : file + ".txt";
-}
-
 // A listing is read as it is; any other file is a source, assembled as
 // `ovrik -q FILE` does, listing and all.
-std::unique_ptr<MemoryImage> loadImage(const std::string& file, Console console,
-                                       FileSystem& files) {
-  if (isListing(file)) return loadListing(file, files, console.err);
-  const std::unique_ptr<AssemblyState> state =
-      assembleSourceFile(file, AssembleOptions{.quiet = true}, console, files);
-  if (!state) return nullptr;
-  return std::make_unique<MemoryImage>(imageFromAssembly(*state));
+std::optional<Program> loadProgram(const std::string& file, Console console, FileSystem& files) {
+  std::variant<Program, LoadRefusal> loaded;
+  if (isListing(file)) {
+    const std::optional<std::string> bytes = listingBytes(file, files, console.err);
+    if (!bytes) return std::nullopt;
+    loaded = loadToRun(*bytes);
+  } else {
+    const std::unique_ptr<AssemblyState> state =
+        assembleSourceFile(file, AssembleOptions{.quiet = true}, console, files);
+    if (!state) return std::nullopt;
+    loaded = loadToRun(*state);
+  }
+  if (auto* program = std::get_if<Program>(&loaded)) return std::move(*program);
+  const LoadRefusal& refusal = std::get<LoadRefusal>(loaded);
+  // A source is named with the .txt the assembler adds, as its own messages do.
+  console.err << (isListing(file) ? file : sourceFileName(file));
+  if (refusal.line > 0) console.err << ":" << refusal.line;
+  console.err << ": error: " << refusal.message << "\n";
+  return std::nullopt;
 }
 
 std::string address(std::uint8_t value) {
   return wordText(static_cast<std::int16_t>(value));
-}
-
-// A word whose code is no word (an empty code, "12" from #12) would run as
-// some guess of ours: such a program is not run at all.
-bool everyWordHasAValue(const MemoryImage& image, const std::string& file, std::ostream& err) {
-  const ImageWord* word = firstWordWithoutValue(image);
-  if (word == nullptr) return true;
-  err << file;
-  if (word->line > 0) err << ":" << word->line;
-  err << ": error: word " << address(addressOf(image, *word)) << " (" << word->statement
-      << ") has no value (code \"" << word->code << "\"), so the program is not run\n";
-  return false;
 }
 
 // ---- The run ----
@@ -313,11 +291,6 @@ void KeyboardInput::giveKeys(Keyboard& keyboard, std::string_view keys) {
   keyboard.give(keys);
 }
 
-// The word the machine waits at is a keyboard skip; bit 3 names its port.
-bool waitsOnPortZero(const Machine& machine) {
-  return (machine.memory[machine.pc] & 0x08U) == 0;
-}
-
 void showDisplays(Machine& machine, Console console) {
   std::string& shown = machine.displays[0].received;
   if (!shown.empty()) {
@@ -346,17 +319,18 @@ RunEnd runProgram(Machine& machine, const MemoryImage& image, const RunOptions& 
     const std::uint8_t at = machine.pc;
     const std::uint8_t word = machine.memory[at];
     const std::uint64_t stepsBefore = machine.steps;
-    const RunEnd end = run(machine, machine.steps + slice);
+    const RunResult ended = run(machine, machine.steps + slice);
     showDisplays(machine, console);
     if (options.trace && machine.steps != stepsBefore) {
       console.err << traceLine(image, at, word, machine);
     }
-    if (end == RunEnd::kHalted) return end;
-    if (end == RunEnd::kStepLimit) {
-      if (machine.steps >= options.stepLimit) return end;
+    if (ended.end == RunEnd::kHalted) return ended.end;
+    if (ended.end == RunEnd::kStepLimit) {
+      if (machine.steps >= options.stepLimit) return ended.end;
       continue;
     }
-    if (!waitsOnPortZero(machine) || !input.supplyMore(keyboard)) return end;
+    // Only port 0's keyboard has keys to give.
+    if (ended.port != 0 || !input.supplyMore(keyboard)) return ended.end;
   }
 }
 

@@ -52,12 +52,17 @@ inline void skip(Machine& machine) {
   machine.pc = byteOf(machine.pc + 1U);
 }
 
-inline StepEnd keyboardStep(Machine& machine, std::uint8_t address, std::uint8_t word) {
-  Keyboard& keyboard = machine.keyboards[(word & kPortOne) != 0 ? 1 : 0];
+inline std::uint8_t portOf(std::uint8_t word) {
+  return (word & kPortOne) != 0 ? 1 : 0;
+}
+
+inline StepResult keyboardStep(Machine& machine, std::uint8_t address, std::uint8_t word) {
+  const std::uint8_t port = portOf(word);
+  Keyboard& keyboard = machine.keyboards[port];
   if ((word & kSkipAction) != 0) {
     if (!keyboard.ready()) {
       machine.pc = address;  // a keyboard skip on an empty queue waits: the step is not done
-      return StepEnd::kWaiting;
+      return {StepEnd::kWaiting, port};
     }
     skip(machine);
   }
@@ -65,19 +70,16 @@ inline StepEnd keyboardStep(Machine& machine, std::uint8_t address, std::uint8_t
     machine.ac = keyboard.ready() ? static_cast<std::uint8_t>(keyboard.queue[keyboard.head]) : 0;
   }
   if ((word & kClearAction) != 0 && keyboard.ready()) ++keyboard.head;
-  return StepEnd::kDone;
+  return {};
 }
 
-inline StepEnd displayStep(Machine& machine, std::uint8_t word) {
-  const bool portOne = (word & kPortOne) != 0;
-  Display& display = machine.displays[portOne ? 1 : 0];
-  if ((word & kSkipAction) != 0 && display.ready) skip(machine);
-  if ((word & kClearAction) != 0) {
-    display.ready = false;
-    display.clearFor = kDisplayClearSteps;
-  }
-  if ((word & kTransferAction) == 0) return StepEnd::kDone;
-  return portOne ? StepEnd::kWrotePort1 : StepEnd::kWrotePort0;
+inline StepResult displayStep(Machine& machine, std::uint8_t word) {
+  const std::uint8_t port = portOf(word);
+  Display& display = machine.displays[port];
+  if ((word & kSkipAction) != 0 && display.ready()) skip(machine);
+  if ((word & kClearAction) != 0) display.clearFor = kDisplayClearSteps;
+  if ((word & kTransferAction) == 0) return {};
+  return {StepEnd::kWrote, port};
 }
 
 inline StepEnd operateStep(Machine& machine, std::uint8_t word) {
@@ -103,17 +105,17 @@ inline StepEnd operateStep(Machine& machine, std::uint8_t word) {
 // A display flag cleared two steps ago is set again at the end of this one.
 inline void tickDisplays(Machine& machine) {
   for (Display& display : machine.displays) {
-    if (display.clearFor != 0 && --display.clearFor == 0) display.ready = true;
+    if (display.clearFor != 0) --display.clearFor;
   }
 }
 
-inline StepEnd doStep(Machine& machine) {
-  if (machine.halted) return StepEnd::kHalted;
+inline StepResult doStep(Machine& machine) {
+  if (machine.halted) return {StepEnd::kHalted};
   const std::uint8_t address = machine.pc;
   const std::uint8_t word = machine.memory[address];
   machine.pc = byteOf(address + 1U);
   std::uint8_t& ac = machine.ac;
-  StepEnd end = StepEnd::kDone;
+  StepResult result;
   switch (word >> 5U) {
     case 0:  // AND
       ac &= machine.memory[effectiveAddress(machine, address, word)];
@@ -141,40 +143,33 @@ inline StepEnd doStep(Machine& machine) {
       machine.pc = effectiveAddress(machine, address, word);
       break;
     case 6:
-      end = (word & kDisplayDevice) != 0 ? displayStep(machine, word)
-                                         : keyboardStep(machine, address, word);
-      if (end == StepEnd::kWaiting) return end;
+      result = (word & kDisplayDevice) != 0 ? displayStep(machine, word)
+                                            : keyboardStep(machine, address, word);
+      if (result.end == StepEnd::kWaiting) return result;
       break;
     default:
-      end = operateStep(machine, word);
+      result.end = operateStep(machine, word);
       break;
   }
   ++machine.steps;
   if ((machine.displays[0].clearFor | machine.displays[1].clearFor) != 0) tickDisplays(machine);
-  return end;
+  return result;
 }
 
 }  // namespace
 
-StepEnd step(Machine& machine) {
+StepResult step(Machine& machine) {
   return doStep(machine);
 }
 
-RunEnd run(Machine& machine, std::uint64_t stepLimit) {
+RunResult run(Machine& machine, std::uint64_t stepLimit) {
   for (;;) {
-    if (machine.halted) return RunEnd::kHalted;
-    if (machine.steps >= stepLimit) return RunEnd::kStepLimit;
-    switch (doStep(machine)) {
-      case StepEnd::kWaiting:
-        return RunEnd::kWaitingForInput;
-      case StepEnd::kWrotePort0:
-        machine.displays[0].received.push_back(static_cast<char>(machine.ac));
-        break;
-      case StepEnd::kWrotePort1:
-        machine.displays[1].received.push_back(static_cast<char>(machine.ac));
-        break;
-      default:
-        break;
+    if (machine.halted) return {RunEnd::kHalted};
+    if (machine.steps >= stepLimit) return {RunEnd::kStepLimit};
+    const StepResult result = doStep(machine);
+    if (result.end == StepEnd::kWaiting) return {RunEnd::kWaitingForInput, result.port};
+    if (result.end == StepEnd::kWrote) {
+      machine.displays[result.port].received.push_back(static_cast<char>(machine.ac));
     }
   }
 }

@@ -66,10 +66,11 @@ struct Keyboard {
 };
 
 struct Display {
-  bool ready = true;
   // Steps to the end of which the flag stays clear; 0 when it is set.
   std::uint8_t clearFor = 0;
   std::string received;  // bytes written and not yet taken away by whoever shows them
+
+  bool ready() const { return clearFor == 0; }
 };
 
 struct Machine {
@@ -88,19 +89,33 @@ Machine loadMachine(const MemoryImage& image, std::uint8_t start);
 
 enum class StepEnd : std::uint8_t {
   kDone,
-  kHalted,      // the step was a halt, or the machine was halted already
-  kWaiting,     // a keyboard skip found its queue empty: the step was not done
-  kWrotePort0,  // the step wrote AC to the display of port 0
-  kWrotePort1,  // ... of port 1
+  kHalted,   // the step was a halt, or the machine was halted already
+  kWaiting,  // a keyboard skip found its queue empty: the step was not done
+  kWrote,    // the step wrote AC to a display
+};
+
+struct StepResult {
+  StepEnd end = StepEnd::kDone;
+  // The keyboard a waiting step waits on, the display a writing step wrote to.
+  std::uint8_t port = 0;
+
+  friend bool operator==(const StepResult&, const StepResult&) = default;
 };
 
 // One step. Allocates nothing: a written byte is left in AC for the caller.
-StepEnd step(Machine& machine);
+StepResult step(Machine& machine);
 
 enum class RunEnd : std::uint8_t { kHalted, kWaitingForInput, kStepLimit };
 
+struct RunResult {
+  RunEnd end = RunEnd::kStepLimit;
+  std::uint8_t port = 0;  // the keyboard a run that waits for input waits on
+
+  friend bool operator==(const RunResult&, const RunResult&) = default;
+};
+
 // Steps until the machine halts, waits for input or has done `stepLimit` steps
 // in all; the bytes written are appended to each display's `received`.
-RunEnd run(Machine& machine, std::uint64_t stepLimit);
+RunResult run(Machine& machine, std::uint64_t stepLimit);
 
 }  // namespace ovrik

@@ -1,19 +1,14 @@
 // The memory image of an assembled program, and where its run starts.
 #include <algorithm>
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 #include "machine/machine.hpp"
+#include "tables/mnemonics.hpp"
 #include "tables/word_notation.hpp"
 
 namespace ovrik {
-namespace {
-
-bool isInstruction(std::string_view statement);
-
-}  // namespace
 
 // Only the words the listing shows are taken, so that a program run in process
 // and the same program run from its listing start from the same memory.
@@ -23,8 +18,8 @@ MemoryImage imageFromAssembly(const AssemblyState& state) {
   if (!pagesInRange || state.firstPage > state.lastPage) return image;
   image.firstPage = state.firstPage;
   for (std::int16_t page = state.firstPage; page <= state.lastPage; ++page) {
-    const std::int16_t listed = std::min(state.fill(kCodeCount, page), kPageSize);
-    for (std::int16_t slot = 0; slot < listed; ++slot) {
+    const int listed = state.listedWords(page);
+    for (int slot = 0; slot < listed; ++slot) {
       const LineRecord& record = state.codeWord(page, slot);
       ImageWord& word = image.words[AssemblyState::wordIndex(page, slot)];
       word.value = wordValue(record.code);
@@ -58,25 +53,11 @@ std::uint8_t startAddress(const MemoryImage& image) {
   if (!image.firstPage) return 0;
   const auto first = static_cast<std::size_t>(*image.firstPage * kPageSize);
   for (std::size_t address = first; address < first + kPageSize; ++address) {
-    if (words[address].listed && isInstruction(words[address].statement)) {
+    if (words[address].listed && mnemonicOf(words[address].statement) != nullptr) {
       return static_cast<std::uint8_t>(address);
     }
   }
   return static_cast<std::uint8_t>(first);
 }
 
-namespace {
-
-constexpr std::array<std::string_view, 28> kMnemonics = {
-    "AND", "TAD",     "ISZ",     "INC", "DCA", "JMS", "JMP", "SKF",    "KRS", "RKF",
-    "KRB", "SDF",     "LDS",     "RDF", "LDB", "NOP", "IAC", "RAL",    "CMA", "CMA.IAC",
-    "CLA", "CLA.IAC", "CLA.CMA", "HLT", "RAR", "SMA", "SZA", "SZA.SMA"};
-
-// A statement is an instruction when its text up to the first blank is a mnemonic.
-bool isInstruction(std::string_view statement) {
-  const std::string_view name = statement.substr(0, statement.find(' '));
-  return std::find(kMnemonics.begin(), kMnemonics.end(), name) != kMnemonics.end();
-}
-
-}  // namespace
 }  // namespace ovrik

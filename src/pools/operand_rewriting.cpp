@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -7,6 +6,7 @@
 
 #include "pools/pools.hpp"
 #include "tables/diagnostics.hpp"
+#include "tables/mnemonics.hpp"
 
 namespace ovrik {
 namespace {
@@ -34,9 +34,7 @@ void rewritePage(AssemblyState& state, int page) {
   placePool(state, page);
 }
 
-constexpr std::array<std::string_view, 7> kMemoryReferenceMnemonics = {
-    "AND ", "TAD ", "ISZ ", "INC ", "DCA ", "JMS ", "JMP "};
-constexpr std::size_t kMnemonicLength = 4;  // the mnemonic and its blank
+constexpr std::size_t kMnemonicLength = 4;  // a memory reference's mnemonic and its blank
 
 bool isDirectMemoryReference(const FieldText& body);
 void checkMadeAddressConstantIsMeant(const AssemblyState& state, int page,
@@ -59,10 +57,11 @@ void resolveDirectOperand(AssemblyState& state, int page, int slot) {
   reachThroughAddressConstant(state, page, instruction, target);
 }
 
+// A memory reference's mnemonic and its blank, and no "I " after them.
 bool isDirectMemoryReference(const FieldText& body) {
-  if (body.contains(" I ")) return false;
-  return std::any_of(kMemoryReferenceMnemonics.begin(), kMemoryReferenceMnemonics.end(),
-                     [&](std::string_view mnemonic) { return body.startsWith(mnemonic); });
+  if (body.contains(" I ") || !body.contains(" ")) return false;
+  const Mnemonic* mnemonic = mnemonicOf(body);
+  return mnemonic != nullptr && mnemonic->isMemoryReference();
 }
 
 bool takeFromTable(AssemblyState& state, TableId table, int page, std::string_view name) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cassert>
 #include <cstdint>
@@ -140,6 +141,15 @@ struct AssemblyState {
   std::int16_t fill(FillRow row, int page) const {
     assert(page >= 0 && page < kPageCount);
     return pageFill[static_cast<std::size_t>(row)][static_cast<std::size_t>(page)];
+  }
+  // The words of a page the listing shows, and so the machine loads: its code
+  // words, never more than a page holds.
+  int listedWords(int page) const { return std::min<int>(fill(kCodeCount, page), kPageSize); }
+  // Whether the word at address is one of them, in a page from the first to the last.
+  bool isListed(int address) const {
+    const int page = address / kPageSize;
+    return address >= 0 && page >= firstPage && page <= lastPage &&
+           address % kPageSize < listedWords(page);
   }
   std::int16_t& count(TableId id) { return tableCount[static_cast<std::size_t>(id)]; }
   std::int16_t count(TableId id) const { return tableCount[static_cast<std::size_t>(id)]; }

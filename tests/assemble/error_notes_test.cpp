@@ -2,25 +2,22 @@
 // with the note that names the slip behind it.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "driver/driver.hpp"
-#include "tables/byte_stream.hpp"
+#include "assemble/assemble_source.hpp"
 
 namespace ovrik {
 namespace {
 
+// The notes as every front end gets them: after the error, their bytes escaped.
 std::vector<Note> notesOf(const std::string& source) {
-  auto state = std::make_unique<AssemblyState>();
-  StringSource input(source);
-  try {
-    assembleProgram(*state, input);
-  } catch (const ErrorStop& stop) {
-    return stop.notes;
+  std::vector<Note> notes;
+  for (const Diagnostic& diagnostic : assembleSource(source).diagnostics) {
+    if (diagnostic.severity == Severity::kNote)
+      notes.push_back({diagnostic.line, diagnostic.message});
   }
-  return {};
+  return notes;
 }
 
 TEST(ErrorNotes, AnInvalidInstructionGetsAHintAtItsSlip) {
@@ -38,6 +35,8 @@ TEST(ErrorNotes, AnInvalidInstructionGetsAHintAtItsSlip) {
       {"SMK", "did you mean SMA?"},
       {std::string("CLA\0", 4),
        "the name holds bytes that do not print (shown escaped): without them it is CLA"},
+      {"START,\tCLA",
+       "a tab is no blank: part the label, the mnemonic and the operand with blanks"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.statement);

@@ -4,6 +4,7 @@
 #include <sstream>
 #include <string>
 
+#include "assemble/assemble_source.hpp"
 #include "driver/driver.hpp"
 #include "driver/memory_files.hpp"
 #include "support/banner.hpp"
@@ -182,25 +183,25 @@ TEST(Console, SourceWithoutPagesGivesAnEmptyListing) {
 // the source line that made it.
 TEST(AssembledProgram, EveryWordKnowsItsKindAndSourceLine) {
   const std::string source =
-      "/0\n"                  // 1
-      "START, TAD ONE\n"      // 2
-      "       JMS SUB\n"      // 3: needs the address constant SUBA
-      "       CLA\n"          // 4
-      "/1\n"                  // 5: control runs in, and on: a jump over the data
-      "       CLA\n"          // 6
-      "SUB,   RTNADR\n"       // 7
-      "       TAD V\n"        // 8
-      "BUF,   ARRAY[2]\n"     // 9
-      "/2\n"                  // 10
-      "       HLT 0\n"        // 11
-      "V,     VAR\n"          // 12
-      "ONE,   1\n"            // 13
-      "T,     TABLE[2]\n"     // 14
-      "       'A\n"           // 15
-      "       'B\n";          // 16
-  auto state = std::make_unique<AssemblyState>();
-  StringSource bytes(source);
-  assembleProgram(*state, bytes);
+      "/0\n"               // 1
+      "START, TAD ONE\n"   // 2
+      "       JMS SUB\n"   // 3: needs the address constant SUBA
+      "       CLA\n"       // 4
+      "/1\n"               // 5: control runs in, and on: a jump over the data
+      "       CLA\n"       // 6
+      "SUB,   RTNADR\n"    // 7
+      "       TAD V\n"     // 8
+      "BUF,   ARRAY[2]\n"  // 9
+      "/2\n"               // 10
+      "       HLT 0\n"     // 11
+      "V,     VAR\n"       // 12
+      "ONE,   1\n"         // 13
+      "T,     TABLE[2]\n"  // 14
+      "       'A\n"        // 15
+      "       'B\n";       // 16
+  const Assembly assembly = assembleSource(source);
+  ASSERT_TRUE(assembly.ok) << assembly.console;
+  const AssemblyState* state = assembly.state.get();
   const auto kindAndLine = [&](int page, std::string_view label, std::string_view body) {
     for (int slot = 0; slot < kPageSize; ++slot) {
       const LineRecord& word = state->codeWord(page, slot);

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "assemble/assemble_source.hpp"
 #include "support/listing_shape.hpp"
 #include "support/program.hpp"
 
@@ -107,6 +108,34 @@ TEST_P(Golden, CommandLineWritesTheSameListingAndNamesTheLine) {
   checkOrUpdate(fs::path(source).replace_extension(".stderr"), run.errors, !run.errors.empty());
   EXPECT_EQ(run.output, "");
   EXPECT_EQ(run.status, listed ? 0 : 1);
+}
+
+// The entry every front end calls gives those same bytes in memory, and the
+// command line's diagnostics with their lines, from one run of the passes.
+TEST_P(Golden, AssemblyInMemoryGivesTheSameBytesAndDiagnostics) {
+  if (updating()) GTEST_SKIP() << "the program's runs write the expected files";
+  const fs::path source = GetParam();
+  const Assembly assembly = assembleSource(readFile(source));
+  const fs::path listing = fs::path(source).replace_extension(".ovr");
+  EXPECT_EQ(assembly.listing.has_value(), fs::exists(listing));
+  EXPECT_EQ(assembly.ok, fs::exists(listing));
+  if (assembly.listing && fs::exists(listing)) {
+    EXPECT_EQ(*assembly.listing, readFile(listing));
+  }
+  const fs::path console = fs::path(source).replace_extension(".console");
+  const std::string banner(kBanner);
+  EXPECT_EQ(banner + assembly.console, fs::exists(console) ? readFile(console) : banner);
+  std::string diagnostics;
+  for (const Diagnostic& diagnostic : assembly.diagnostics) {
+    diagnostics += source.filename().string() + ":";
+    if (diagnostic.line > 0) diagnostics += std::to_string(diagnostic.line) + ":";
+    diagnostics += diagnostic.severity == Severity::kWarning ? " warning: "
+                   : diagnostic.severity == Severity::kNote  ? " note: "
+                                                             : " error: ";
+    diagnostics += diagnostic.message + "\n";
+  }
+  const fs::path errors = fs::path(source).replace_extension(".stderr");
+  EXPECT_EQ(diagnostics, fs::exists(errors) ? readFile(errors) : "");
 }
 
 std::string caseName(const ::testing::TestParamInfo<fs::path>& info) {

@@ -59,17 +59,19 @@ struct StepCase {
   const char* name;
   const char* before;
   const char* after;
-  StepEnd end = StepEnd::kDone;
+  StepResult result = {};  // the port counts for a step that waits or writes
 };
 
 class OneStep : public ::testing::TestWithParam<StepCase> {};
 
 TEST_P(OneStep, DoesWhatTheWordSays) {
   Machine machine = machineFrom(GetParam().before);
-  EXPECT_EQ(step(machine), GetParam().end);
+  const StepResult result = step(machine);
+  EXPECT_EQ(result.end, GetParam().result.end);
+  EXPECT_EQ(result.port, GetParam().result.port);
   expectMachine(machine, GetParam().after);
-  EXPECT_EQ(machine.steps, GetParam().end == StepEnd::kWaiting ? 0U : 1U);
-  EXPECT_EQ(machine.halted, GetParam().end == StepEnd::kHalted);
+  EXPECT_EQ(machine.steps, GetParam().result.end == StepEnd::kWaiting ? 0U : 1U);
+  EXPECT_EQ(machine.halted, GetParam().result.end == StepEnd::kHalted);
 }
 
 std::string caseName(const ::testing::TestParamInfo<StepCase>& test) {
@@ -102,14 +104,14 @@ const StepCase kInputOutput[] = {
     {"SkfSkipsWhenAKeyIsThere", "020:601 pc:020 k0:a", "pc:022"},
     {"SkfOnAnEmptyQueueWaitsUndone", "020:601 pc:020 ac:123 k1:x", "pc:020 ac:123",
      StepEnd::kWaiting},
-    {"SkfOfPort1WaitsWhilePort0HasKeys", "020:611 pc:020 k0:a", "pc:020", StepEnd::kWaiting},
+    {"SkfOfPort1WaitsWhilePort0HasKeys", "020:611 pc:020 k0:a", "pc:020", {StepEnd::kWaiting, 1}},
     {"KrsReadsTheHead", "020:602 pc:020 k0:AB", "pc:021 ac:201"},
     {"KrsOnAnEmptyQueueReadsZero", "020:602 pc:020 ac:737", "pc:021 ac:000"},
     {"KrbReadsPort1", "020:616 pc:020 k0:A k1:B", "pc:021 ac:202"},
     {"SkipReadAndDropTogether", "020:607 pc:020 k0:C", "pc:022 ac:203"},
     {"SdfSkipsWhenTheDisplayIsReady", "020:621 pc:020", "pc:022"},
-    {"LdsWritesPort0AndKeepsAc", "020:622 pc:020 ac:110", "pc:021 ac:110", StepEnd::kWrotePort0},
-    {"LdbWritesPort1", "020:636 pc:020 ac:110", "pc:021 ac:110", StepEnd::kWrotePort1},
+    {"LdsWritesPort0AndKeepsAc", "020:622 pc:020 ac:110", "pc:021 ac:110", {StepEnd::kWrote, 0}},
+    {"LdbWritesPort1", "020:636 pc:020 ac:110", "pc:021 ac:110", {StepEnd::kWrote, 1}},
     {"RdfWritesNothing", "020:624 pc:020 ac:110", "pc:021 ac:110"},
 };
 INSTANTIATE_TEST_SUITE_P(InputOutput, OneStep, ::testing::ValuesIn(kInputOutput), caseName);
@@ -140,7 +142,7 @@ INSTANTIATE_TEST_SUITE_P(Operate, OneStep, ::testing::ValuesIn(kOperate), caseNa
 TEST(Step, AHaltedMachineDoesNothing) {
   Machine machine = machineFrom("020:701 pc:020");
   machine.halted = true;
-  EXPECT_EQ(step(machine), StepEnd::kHalted);
+  EXPECT_EQ(step(machine).end, StepEnd::kHalted);
   expectMachine(machine, "pc:020 ac:000 steps:0");
 }
 
@@ -150,7 +152,7 @@ TEST(Step, TheKeyboardFlagStaysSetUntilTheQueueIsEmpty) {
   EXPECT_TRUE(machine.keyboards[0].ready());
   step(machine);
   EXPECT_FALSE(machine.keyboards[0].ready());
-  EXPECT_EQ(step(machine), StepEnd::kDone);  // dropping from an empty queue does nothing
+  EXPECT_EQ(step(machine).end, StepEnd::kDone);  // dropping from an empty queue does nothing
 }
 
 struct RunCase {
@@ -161,13 +163,16 @@ struct RunCase {
   const char* after;
   std::string display0 = "";
   std::string display1 = "";
+  std::uint8_t waitingPort = 0;
 };
 
 class WholeRun : public ::testing::TestWithParam<RunCase> {};
 
 TEST_P(WholeRun, EndsAsExpected) {
   Machine machine = machineFrom(GetParam().before);
-  EXPECT_EQ(run(machine, GetParam().limit), GetParam().end);
+  const RunResult result = run(machine, GetParam().limit);
+  EXPECT_EQ(result.end, GetParam().end);
+  EXPECT_EQ(result.port, GetParam().waitingPort);
   expectMachine(machine, GetParam().after);
   EXPECT_EQ(machine.displays[0].received, GetParam().display0);
   EXPECT_EQ(machine.displays[1].received, GetParam().display1);
@@ -185,6 +190,8 @@ const RunCase kRuns[] = {
      100, RunEnd::kHalted, "pc:006 ac:001 steps:7", "\x01", "\x01"},
     {"EchoesUntilTheInputEnds", "000:601 001:500 002:606 003:622 004:500 k0:hi", 100,
      RunEnd::kWaitingForInput, "pc:000 ac:311 steps:8", "hi"},
+    {"WaitsOnThePortItsSkipNames", "000:606 001:611 k0:ab", 100, RunEnd::kWaitingForInput,
+     "pc:001 ac:301 steps:1", "", "", 1},
     {"StopsAtTheStepLimit", "000:500", 1000, RunEnd::kStepLimit, "pc:000 steps:1000"},
     {"ALimitOfNoStepsRunsNone", "000:721", 0, RunEnd::kStepLimit, "pc:000 steps:0"},
     {"AHaltInTheLastStepIsAHalt", "000:700 001:721", 2, RunEnd::kHalted, "pc:002 steps:2"},
@@ -194,8 +201,8 @@ INSTANTIATE_TEST_SUITE_P(Runs, WholeRun, ::testing::ValuesIn(kRuns),
 
 TEST(Run, GoesOnWhereTheLastRunStopped) {
   Machine machine = machineFrom("000:202 001:500");
-  EXPECT_EQ(run(machine, 10), RunEnd::kStepLimit);
-  EXPECT_EQ(run(machine, 25), RunEnd::kStepLimit);
+  EXPECT_EQ(run(machine, 10).end, RunEnd::kStepLimit);
+  EXPECT_EQ(run(machine, 25).end, RunEnd::kStepLimit);
   expectMachine(machine, "pc:001 steps:25 002:015");  // the 25th step was the 13th ISZ
 }
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "assemble/assemble.hpp"
-#include "driver/driver.hpp"
+#include "assemble/assemble_source.hpp"
 #include "machine/machine.hpp"
 #include "tables/byte_stream.hpp"
 #include "tables/word_notation.hpp"
@@ -22,14 +22,9 @@ namespace {
 namespace fs = std::filesystem;
 
 std::unique_ptr<AssemblyState> assembled(std::string_view source) {
-  auto state = std::make_unique<AssemblyState>();
-  StringSource bytes(source);
-  try {
-    assembleProgram(*state, bytes);
-  } catch (const ErrorStop& stop) {
-    ADD_FAILURE() << stop.message << " at line " << stop.line << " of\n" << source;
-  }
-  return state;
+  Assembly assembly = assembleSource(source);
+  if (!assembly.ok) ADD_FAILURE() << assembly.console << " of\n" << source;
+  return std::move(assembly.state);
 }
 
 std::string listingOf(const AssemblyState& state) {

@@ -1,3 +1,5 @@
+// The literals of a statement and the code each form gives, and the numbers
+// that literals, page directives and ARRAY and TABLE sizes are written in.
 #include <cstdint>
 #include <string>
 #include <string_view>
