@@ -38,10 +38,12 @@ void warnOfLabelsDefinedTwice(AssemblyState& state, int page) {
     for (int earlier = 0; earlier < slot; ++earlier) {
       const LineRecord& first = state.codeWord(page, earlier);
       if (first.label != word.label) continue;
-      if (first.line != word.line) {
-        addWarning(state, word.line,
+      const std::int32_t line = labelLine(state, word);
+      const std::int32_t firstLine = labelLine(state, first);
+      if (firstLine != line) {
+        addWarning(state, line,
                    "label " + shownText(word.label) + " is defined twice in page " +
-                       std::to_string(page) + "; the one on line " + std::to_string(first.line) +
+                       std::to_string(page) + "; the one on line " + std::to_string(firstLine) +
                        " is used",
                    WarningKind::kLabelTwice);
       }

@@ -111,7 +111,9 @@ const LineRecord& firstNamedInPage(const AssemblyState& state, int page, std::st
 void checkOwnAddressConstant(const AssemblyState& state, int page, const std::string& target) {
   const std::string name = target + "A";
   const LineRecord& named = firstNamedInPage(state, page, name);
-  if (named.body != FieldText("A(" + target + ")")) reportClash(named.label, page, named.line);
+  if (named.body != FieldText("A(" + target + ")")) {
+    reportClash(named.label, page, labelLine(state, named));
+  }
 }
 
 const LineRecord* declaredElsewhere(const AssemblyState& state, std::string_view name,
@@ -125,7 +127,7 @@ void checkMadeAddressConstantIsMeant(const AssemblyState& state, int page,
       state.word(kPoolTable, page, findInPage(state, page, kPoolTable, operand));
   if (pooled.kind != WordKind::kAddressConstant) return;
   const LineRecord* declared = declaredElsewhere(state, operand, pooled.body);
-  if (declared != nullptr) reportClash(declared->label, page, declared->line);
+  if (declared != nullptr) reportClash(declared->label, page, labelLine(state, *declared));
 }
 
 bool isWrittenInTheSource(const LineRecord& word) {

@@ -1,5 +1,6 @@
 #include "tables/tables.hpp"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -29,6 +30,19 @@ const Table& AssemblyState::table(TableId id) const {
 
 void errorStop(std::string message, std::int32_t line, std::vector<Note> notes) {
   throw ErrorStop{std::move(message), line, std::move(notes)};
+}
+
+std::int32_t labelLine(const AssemblyState& state, const LineRecord& word) {
+  if (word.kind != WordKind::kData || word.label.empty()) return word.line;
+  const std::string_view label = word.label;
+  const std::string_view name = label.substr(0, label.find('['));
+  std::int32_t declaration = 0;
+  for (const LineRecord& entry : state.dataTable) {
+    if (entry.line == word.line && entry.body.startsWith(kArrayStart)) return word.line;
+    const bool earlierTable = entry.line < word.line && entry.body.startsWith(kTableStart);
+    if (earlierTable && entry.label == name) declaration = std::max(declaration, entry.line);
+  }
+  return declaration != 0 ? declaration : word.line;
 }
 
 void addWarning(AssemblyState& state, std::int32_t line, std::string text, WarningKind kind) {

@@ -196,6 +196,11 @@ void checkPageCapacity(const AssemblyState& state, int page, int adding = 0, std
 [[noreturn]] void reportWordCountExceeded(const AssemblyState& state, int page, std::int32_t line,
                                           int adding = 0, WordKind addingKind = WordKind::kCode);
 
+// The source line that holds a word's label, for a message about the label:
+// the word's own line, but the TABLE line for the elements of a table, whose
+// words carry the lines of their entries.
+std::int32_t labelLine(const AssemblyState& state, const LineRecord& word);
+
 // Keeps a warning; a source can give any number, the first 256 of each kind
 // are kept and all are counted.
 void addWarning(AssemblyState& state, std::int32_t line, std::string text,
