@@ -1,8 +1,8 @@
 # The release packages, made by CPack from this build (the package preset):
 #   ovrik_VERSION_amd64.deb       this build's program, installed under /usr
 #   ovrik-VERSION-windows.zip     ovrik.exe, unpacked into one folder
-# Both carry the guide as one HTML page, the examples with their listings and
-# the playground. ovrik.exe and the playground come from two more builds of
+# Both carry the guide as one HTML page, the examples with their listings, the
+# exercises and the playground. ovrik.exe and the playground come from two more builds of
 # these sources, made here in build trees of their own: one with MinGW-w64
 # (cmake/mingw-w64.cmake), one with emscripten (web/).
 option(OVRIK_PACKAGES "Build ovrik.exe and the playground too, and set up the release packages" OFF)
@@ -92,6 +92,8 @@ install(FILES ${OVRIK_PACKAGE_FILES}/README.txt ${OVRIK_PACKAGE_FILES}/copyright
 install(DIRECTORY ${OVRIK_PLAYGROUND}/ DESTINATION playground COMPONENT windows EXCLUDE_FROM_ALL)
 install(DIRECTORY examples/ DESTINATION examples COMPONENT windows EXCLUDE_FROM_ALL
   FILES_MATCHING PATTERN "*.txt" PATTERN "*.ovr")
+install(DIRECTORY exercises/ DESTINATION exercises COMPONENT windows EXCLUDE_FROM_ALL
+  FILES_MATCHING PATTERN "*.toml")
 
 set(CPACK_PACKAGE_NAME ovrik)
 set(CPACK_PACKAGE_VENDOR "ovrik")

@@ -101,6 +101,8 @@ std::vector<Example> examplesOf(const fs::path& document, std::vector<std::strin
     if (kind == "source") {
       if (source) problems.push_back(where + ": the source before it shows no result");
       source = lastSource = block;
+    } else if (kind == "explain") {
+      continue;  // what --explain prints for an example: layout_guide_test.cpp
     } else if (kind == "stderr" && !lastSource) {
       problems.push_back(where + ": a command line's output without a source before it");
     } else if (kind == "stderr") {
