@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "pools/pools.hpp"
+#include "tables/diagnostics.hpp"
 #include "tables/mnemonics.hpp"
 
 namespace ovrik {
@@ -79,6 +80,7 @@ void reachThroughAddressConstant(AssemblyState& state, int page, LineRecord& ins
                                  const std::string& target) {
   FieldText& body = instruction.body;
   body = std::string(body.view().substr(0, kMnemonicLength)) + "I " + target + "A";
+  instruction.operandRewritten = true;
   if (isNamedInPage(state, page, target + "A")) {
     checkOwnAddressConstant(state, page, target);
     return;
@@ -101,7 +103,7 @@ const LineRecord& firstNamedInPage(const AssemblyState& state, int page, std::st
 [[noreturn]] void reportClash(std::string_view name, int page, std::int32_t line) {
   errorStop("Error: Label " + std::string(name) +
                 " clashes with a name the assembler makes in page " + std::to_string(page) + ".",
-            line);
+            line, {madeNameNote(name, page, line)});
 }
 
 // X + "A" names the word that holds the address of X. A word of the page that
@@ -180,7 +182,7 @@ void placePool(AssemblyState& state, int page) {
   // Checked before anything moves, so a page that cannot take its pool is left as
   // it was. The pool as a whole does not fit, so the message names the page's directive.
   if (state.fill(kPoolCount, page) > freeWords) {
-    reportWordCountExceeded(page, state.directiveLine[static_cast<std::size_t>(page)]);
+    reportWordCountExceeded(state, page, state.directiveLine[static_cast<std::size_t>(page)]);
   }
   const int at = insertionPointOf(state, page);
   padPool(state, page, freeWords, at == 0);

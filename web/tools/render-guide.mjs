@@ -87,7 +87,7 @@ export function renderGuide(markdown, { syntax, idPrefix = '' }) {
     const token = tokens[index];
     const kind = token.info.trim();
     const body = kind === 'ovrik-source' ? highlightSource(token.content.replace(/\n$/, ''), syntax) : escapeHtml(token.content.replace(/\n$/, ''));
-    const label = { 'ovrik-source': 'source', 'ovrik-listing': 'listing', 'ovrik-console': 'console' }[kind];
+    const label = { 'ovrik-source': 'source', 'ovrik-listing': 'listing', 'ovrik-console': 'console', 'ovrik-explain': 'ovrik --explain' }[kind];
     const caption = label ? ` data-label="${label}"` : '';
     return `<pre class="block ${kind ? escapeHtml(kind) : 'text'}"${caption}><code>${body}</code></pre>\n`;
   };
