@@ -1,36 +1,188 @@
-// The core for the browser playground. Assembling gives the console's bytes
-// and the listing's bytes exactly as the console program writes them, and
-// beside them what the page shows in its views: every memory word with its
-// kind and source line, the error's line and the warnings. The page reads
-// nothing out of the listing text itself.
+// The core for the browser playground, declared once with embind: every object
+// the page gets is a struct here with its fields registered right beside it,
+// so adding a field is one change in this file, and the page reads it by name.
 //
-// Every call that returns text returns a NUL-terminated JSON text that stays
-// valid until the next call of the same kind. Texts that come from the source
-// are written one character per byte (bytes above 127 as \u0080 to \u00ff), so
-// the page gets back the exact bytes.
-#include <algorithm>
+// Assembling gives the console's bytes and the listing's bytes exactly as the
+// console program writes them, and beside them what the page shows in its
+// views: every memory word with its kind and source line, the error's line
+// and the warnings. The page reads nothing out of the listing text itself.
+//
+// Texts cross one character per byte (the build sets EMBIND_STD_STRING_IS_UTF8
+// to 0), so the page gets back the exact bytes; byte buffers cross as copies
+// in a Uint8Array.
+#include <emscripten/bind.h>
+#include <emscripten/val.h>
+
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <optional>
-#include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <variant>
 
 #include "assemble/assemble.hpp"
 #include "assemble/assemble_source.hpp"
-#include "json_text.hpp"
+#include "driver/driver.hpp"
 #include "machine/load.hpp"
 #include "machine/machine.hpp"
 #include "run_session.hpp"
 #include "tables/byte_stream.hpp"
+#include "tables/mnemonics.hpp"
 #include "tables/tables.hpp"
 #include "tables/word_notation.hpp"
 
 namespace ovrik::web {
-namespace {
 
-const char* kindName(WordKind kind) {
+using emscripten::val;
+using emscripten::value_object;
+
+val bytesOf(std::string_view bytes);
+
+// ---- Assembling ----
+
+// One memory word as the views show it.
+struct WordView {
+  int address = 0;
+  // code, jump, data, variable, constant, address or filler; outside for a
+  // word the listing does not show, whose other fields are left empty.
+  std::string kind = "outside";
+  bool listed = false;
+  std::string label;
+  std::string statement;
+  std::string code;
+  std::string comment;
+  int line = 0;
+  int value = -1;                 // -1: a code that is no word (#12, an empty code)
+  val points = val::undefined();  // an address constant: the address it holds
+  std::string text;               // the word's line of the listing, without its line end
+};
+
+EMSCRIPTEN_BINDINGS(word_view) {
+  value_object<WordView>("WordView")
+      .field("address", &WordView::address)
+      .field("kind", &WordView::kind)
+      .field("listed", &WordView::listed)
+      .field("label", &WordView::label)
+      .field("statement", &WordView::statement)
+      .field("code", &WordView::code)
+      .field("comment", &WordView::comment)
+      .field("line", &WordView::line)
+      .field("value", &WordView::value)
+      .field("points", &WordView::points)
+      .field("text", &WordView::text);
+}
+
+struct ErrorView {
+  std::string message;  // the console's "Error:" line, without its line end
+  int line = 0;
+};
+
+EMSCRIPTEN_BINDINGS(error_view) {
+  value_object<ErrorView>("ErrorView")
+      .field("message", &ErrorView::message)
+      .field("line", &ErrorView::line);
+}
+
+struct WarningView {
+  int line = 0;
+  std::string text;
+};
+
+EMSCRIPTEN_BINDINGS(warning_view) {
+  value_object<WarningView>("WarningView")
+      .field("line", &WarningView::line)
+      .field("text", &WarningView::text);
+}
+
+struct AssemblyView {
+  int status = 0;  // the dialogue's exit status, 0 for every source in memory
+  // Uint8Array: the banner, the prompt and the "Error:" line if any.
+  val console = val::null();
+  // Uint8Array, or null when none is written (not the same as an empty one).
+  val listing = val::null();
+  val error = val::null();      // an ErrorView, or null
+  val warnings = val::array();  // [WarningView]
+  int firstPage = -1;           // -1 and -1 when no listing is written
+  int lastPage = -1;
+  val words = val::array();  // the 256 memory words, [WordView]
+};
+
+EMSCRIPTEN_BINDINGS(assembly_view) {
+  value_object<AssemblyView>("AssemblyView")
+      .field("status", &AssemblyView::status)
+      .field("console", &AssemblyView::console)
+      .field("listing", &AssemblyView::listing)
+      .field("error", &AssemblyView::error)
+      .field("warnings", &AssemblyView::warnings)
+      .field("firstPage", &AssemblyView::firstPage)
+      .field("lastPage", &AssemblyView::lastPage)
+      .field("words", &AssemblyView::words);
+}
+
+// The last assembly that wrote a listing, for the machine to load.
+std::unique_ptr<AssemblyState>& lastAssembled() {
+  static std::unique_ptr<AssemblyState> state;
+  return state;
+}
+
+WordView wordView(const AssemblyState* state, int address);
+
+// Assembles the source's bytes; the words stay for the machine until the next call.
+AssemblyView assemble(const std::string& source) {
+  Assembly assembly = assembleSource(source);
+  const AssemblyState* assembled = assembly.ok ? assembly.state.get() : nullptr;
+  AssemblyView view;
+  view.console = bytesOf(std::string(kDialoguePrompt) + assembly.console);
+  view.listing = assembly.listing ? bytesOf(*assembly.listing) : val::null();
+  const Diagnostic* error = assembly.error();
+  if (error != nullptr) {
+    // The console's line as it is, without its line end.
+    std::string line = assembly.console.substr(0, assembly.console.size() - kLineEnd.size());
+    view.error = val(ErrorView{std::move(line), error->line});
+  }
+  for (const Diagnostic& diagnostic : assembly.diagnostics) {
+    if (diagnostic.severity != Severity::kWarning) continue;
+    view.warnings.call<void>("push", WarningView{diagnostic.line, diagnostic.message});
+  }
+  if (assembled != nullptr) {
+    view.firstPage = assembled->firstPage;
+    view.lastPage = assembled->lastPage;
+  }
+  for (int address = 0; address < kTableSize; ++address) {
+    view.words.call<void>("push", wordView(assembled, address));
+  }
+  lastAssembled() = assembly.ok ? std::move(assembly.state) : nullptr;
+  return view;
+}
+
+std::string kindName(WordKind kind);
+
+WordView wordView(const AssemblyState* state, int address) {
+  WordView view;
+  view.address = address;
+  if (state == nullptr || !state->isListed(address)) return view;
+  const LineRecord& word = state->codeWord(address / kPageSize, address % kPageSize);
+  view.kind = kindName(word.kind);
+  view.listed = true;
+  view.label = word.label.str();
+  view.statement = word.body.str();
+  view.code = word.code.str();
+  view.comment = word.comment.str();
+  view.line = word.line;
+  view.value = wordValue(word.code);
+  if (word.kind == WordKind::kAddressConstant && view.value >= 0) view.points = val(view.value);
+  StringSink line;
+  line.write(wordText(static_cast<std::int16_t>(address)) + " ");
+  writeListingLine(word, line);
+  std::string_view text = line.bytes();
+  if (text.ends_with(kLineEnd)) text.remove_suffix(kLineEnd.size());
+  view.text = std::string(text);
+  return view;
+}
+
+std::string kindName(WordKind kind) {
   switch (kind) {
     case WordKind::kCode:
       return "code";
@@ -45,102 +197,189 @@ const char* kindName(WordKind kind) {
     case WordKind::kAddressConstant:
       return "address";
     case WordKind::kFiller:
-      return "filler";
+      break;
   }
-  return "code";
+  return "filler";
 }
 
-// The dialogue's banner and prompt, which the console shows before what the
-// assembly prints.
-constexpr std::string_view kPrompt = "ovrik version 1.01 24 Apr 2009\r\nInput filename: ";
+// ---- The instruction set, for the page's highlighter ----
 
-void writeWord(JsonText& json, const AssemblyState* state, int address) {
-  json.beginObject();
-  json.key("address").number(address);
-  if (state == nullptr || !state->isListed(address)) {
-    json.key("kind").text("outside");
-    json.key("listed").boolean(false);
-    json.endObject();
-    return;
-  }
-  const LineRecord& word = state->codeWord(static_cast<std::int16_t>(address / kPageSize),
-                                           static_cast<std::int16_t>(address % kPageSize));
-  const int value = wordValue(word.code);
-  json.key("kind").text(kindName(word.kind));
-  json.key("listed").boolean(true);
-  json.key("label").text(word.label);
-  json.key("statement").text(word.body);
-  json.key("code").text(word.code);
-  json.key("comment").text(word.comment);
-  json.key("line").number(word.line);
-  json.key("value").number(value);  // -1: a code that is no word (#12, an empty code)
-  if (word.kind == WordKind::kAddressConstant && value >= 0) json.key("points").number(value);
-  // The word's line of the listing, as the listing writer writes it.
-  StringSink line;
-  line.write(wordText(static_cast<std::int16_t>(address)) + " ");
-  writeListingLine(word, line);
-  std::string_view text = line.bytes();
-  if (text.ends_with(kLineEnd)) text.remove_suffix(kLineEnd.size());
-  json.key("text").text(text);
-  json.endObject();
-}
-
-struct Assembled {
-  std::string json;
-  std::unique_ptr<AssemblyState> state;  // null unless the source assembled
+struct MnemonicView {
+  std::string name;
+  std::string code;   // as the guide's tables give it: one digit, or a whole word for port 0
+  std::string group;  // memory reference, input output or operate
 };
 
-Assembled& lastAssembly() {
-  static Assembled assembled;
-  return assembled;
+EMSCRIPTEN_BINDINGS(mnemonic_view) {
+  value_object<MnemonicView>("MnemonicView")
+      .field("name", &MnemonicView::name)
+      .field("code", &MnemonicView::code)
+      .field("group", &MnemonicView::group);
 }
 
-}  // namespace
-
-RunSession& session() {
-  static RunSession running;
-  return running;
+val mnemonics() {
+  val table = val::array();
+  for (const Mnemonic& mnemonic : kMnemonics) {
+    const char* group = mnemonic.isMemoryReference() ? "memory reference"
+                        : mnemonic.isInputOutput()   ? "input output"
+                                                     : "operate";
+    table.call<void>("push",
+                     MnemonicView{std::string(mnemonic.name), std::string(mnemonic.code), group});
+  }
+  return table;
 }
 
-// The machine's registers and counters, read by the page after every slice
-// without a call per value: 32-bit words, in the order of StatusWord.
-enum StatusWord : std::size_t {
-  kPc,
-  kAc,
-  kHalted,
-  kStepsLow,
-  kStepsHigh,
-  kStepsBack,
-  kKeysWaiting0,
-  kKeysWaiting1,
-  kDisplayKept0,
-  kDisplayKept1,
-  kDisplayTotal0,
-  kDisplayTotal1,
-  kDisplayReady0,
-  kDisplayReady1,
-  kStatusWords,
+// ---- The machine ----
+
+// What loading the last assembly gave: a machine ready at start, or the
+// reason it is not run.
+struct LoadView {
+  bool loaded = false;
+  val start = val::undefined();    // the address the run starts at, when loaded
+  val refused = val::undefined();  // a RefusalView, when not
 };
 
-std::uint32_t* statusWords() {
-  static std::uint32_t words[kStatusWords];
-  const RunSession& running = session();
-  const Machine& machine = running.machine();
-  words[kPc] = machine.pc;
-  words[kAc] = machine.ac;
-  words[kHalted] = machine.halted ? 1 : 0;
-  words[kStepsLow] = static_cast<std::uint32_t>(machine.steps);
-  words[kStepsHigh] = static_cast<std::uint32_t>(machine.steps >> 32U);
-  words[kStepsBack] =
-      static_cast<std::uint32_t>(std::min<std::uint64_t>(running.stepsBack(), 0xFFFFFFFFU));
+struct RefusalView {
+  int address = -1;  // the word without a value, -1 when the source does not assemble
+  int line = 0;
+  std::string message;
+};
+
+EMSCRIPTEN_BINDINGS(load_view) {
+  value_object<LoadView>("LoadView")
+      .field("loaded", &LoadView::loaded)
+      .field("start", &LoadView::start)
+      .field("refused", &LoadView::refused);
+  value_object<RefusalView>("RefusalView")
+      .field("address", &RefusalView::address)
+      .field("line", &RefusalView::line)
+      .field("message", &RefusalView::message);
+}
+
+// The machine's registers and counters, read by the page after every slice.
+struct StatusView {
+  int pc = 0;
+  int ac = 0;
+  bool halted = false;
+  double steps = 0;
+  double stepsBack = 0;                  // how many steps can be taken back
+  std::array<double, 2> keysWaiting{};   // keys of each keyboard the program has not read
+  std::array<double, 2> displayTotal{};  // bytes each display received since the load
+};
+
+EMSCRIPTEN_BINDINGS(status_view) {
+  emscripten::value_array<std::array<double, 2>>("PortPair")
+      .element(emscripten::index<0>())
+      .element(emscripten::index<1>());
+  value_object<StatusView>("StatusView")
+      .field("pc", &StatusView::pc)
+      .field("ac", &StatusView::ac)
+      .field("halted", &StatusView::halted)
+      .field("steps", &StatusView::steps)
+      .field("stepsBack", &StatusView::stepsBack)
+      .field("keysWaiting", &StatusView::keysWaiting)
+      .field("displayTotal", &StatusView::displayTotal);
+}
+
+std::uint64_t stepCount(double count);
+std::string sliceEndName(SliceEnd end);
+
+// The page's one machine, which runs the last assembly. Ports are 0 or 1.
+class PageMachine {
+ public:
+  // Loads the last assembly into a fresh machine, at `start` or, when it is
+  // negative or left out, where the program starts by itself.
+  LoadView load() { return load(-1); }
+  LoadView load(int start);
+  // Up to `count` steps, never past step `until` in all (numbers of steps as
+  // doubles, which hold every count a page can reach exactly); says how the
+  // slice ended: step limit, halted, waiting for input or breakpoint.
+  std::string run(double count, double until, bool leaveBreakpoint) {
+    return sliceEndName(session_.run(stepCount(count), stepCount(until), leaveBreakpoint));
+  }
+  // One step: stepped, halted or waiting for input.
+  std::string step() { return sliceEndName(session_.step()); }
+  bool stepBack() { return session_.stepBack(); }
+  void key(int port, int byte) { session_.key(portOf(port), static_cast<std::uint8_t>(byte)); }
+  bool unkey(int port) { return session_.unkey(portOf(port)); }
+  void breakpoint(int address, bool on) {
+    session_.setBreakpoint(static_cast<std::uint8_t>(address), on);
+  }
+  void clearBreakpoints() { session_.clearBreakpoints(); }
+  StatusView status() const;
+  // Copies: the 256 words of memory, the bytes a display kept (its last MiB)
+  // and the keys a keyboard holds that the program has not read yet.
+  val memory() const {
+    const auto& words = session_.machine().memory;
+    return bytesOf({reinterpret_cast<const char*>(words.data()), words.size()});
+  }
+  val display(int port) const { return bytesOf(session_.display(portOf(port))); }
+  val keys(int port) const { return bytesOf(session_.keysWaiting(portOf(port))); }
+
+ private:
+  static std::size_t portOf(int port) { return port == 1 ? 1 : 0; }
+
+  RunSession session_;
+};
+
+EMSCRIPTEN_BINDINGS(page_machine) {
+  emscripten::class_<PageMachine>("Machine")
+      .constructor<>()
+      .function("load", emscripten::select_overload<LoadView()>(&PageMachine::load))
+      .function("load", emscripten::select_overload<LoadView(int)>(&PageMachine::load))
+      .function("run", &PageMachine::run)
+      .function("step", &PageMachine::step)
+      .function("stepBack", &PageMachine::stepBack)
+      .function("key", &PageMachine::key)
+      .function("unkey", &PageMachine::unkey)
+      .function("breakpoint", &PageMachine::breakpoint)
+      .function("clearBreakpoints", &PageMachine::clearBreakpoints)
+      .function("status", &PageMachine::status)
+      .function("memory", &PageMachine::memory)
+      .function("display", &PageMachine::display)
+      .function("keys", &PageMachine::keys);
+  emscripten::function("assemble", &assemble);
+  emscripten::function("mnemonics", &mnemonics);
+}
+
+LoadView PageMachine::load(int start) {
+  LoadView view;
+  const AssemblyState* state = lastAssembled().get();
+  if (state == nullptr) {
+    view.refused = val(RefusalView{-1, 0, "The source does not assemble."});
+    return view;
+  }
+  auto loaded = loadToRun(*state);
+  if (const auto* refusal = std::get_if<LoadRefusal>(&loaded)) {
+    const int address = refusal->address;
+    const LineRecord& word = state->codeWord(address / kPageSize, address % kPageSize);
+    view.refused = val(RefusalView{
+        address, refusal->line,
+        "The word at " + wordText(static_cast<std::int16_t>(address)) + " has the code \"" +
+            word.code.str() + "\", which is no word of the machine: the program cannot run."});
+    return view;
+  }
+  const Program& program = std::get<Program>(loaded);
+  const std::uint8_t from = start >= 0 ? static_cast<std::uint8_t>(start) : program.start;
+  session_.load(program.image, from);
+  view.loaded = true;
+  view.start = val(from);
+  return view;
+}
+
+StatusView PageMachine::status() const {
+  const Machine& machine = session_.machine();
+  StatusView view;
+  view.pc = machine.pc;
+  view.ac = machine.ac;
+  view.halted = machine.halted;
+  view.steps = static_cast<double>(machine.steps);
+  view.stepsBack = static_cast<double>(session_.stepsBack());
   for (std::size_t port = 0; port < 2; ++port) {
-    words[kKeysWaiting0 + port] = static_cast<std::uint32_t>(running.keysWaiting(port).size());
-    words[kDisplayKept0 + port] = static_cast<std::uint32_t>(running.display(port).size());
-    // The page only compares totals, which no session takes past 2^32.
-    words[kDisplayTotal0 + port] = static_cast<std::uint32_t>(running.displayTotal(port));
-    words[kDisplayReady0 + port] = machine.displays[port].ready() ? 1 : 0;
+    view.keysWaiting[port] = static_cast<double>(session_.keysWaiting(port).size());
+    view.displayTotal[port] = static_cast<double>(session_.displayTotal(port));
   }
-  return words;
+  return view;
 }
 
 // A count of steps from the page, where a number is a double: anything not
@@ -151,154 +390,25 @@ std::uint64_t stepCount(double count) {
   return static_cast<std::uint64_t>(count);
 }
 
-std::string& machineText() {
-  static std::string text;
-  return text;
+std::string sliceEndName(SliceEnd end) {
+  switch (end) {
+    case SliceEnd::kStepLimit:
+      return "step limit";
+    case SliceEnd::kHalted:
+      return "halted";
+    case SliceEnd::kWaiting:
+      return "waiting for input";
+    case SliceEnd::kBreakpoint:
+      return "breakpoint";
+    case SliceEnd::kStepped:
+      break;
+  }
+  return "stepped";
+}
+
+val bytesOf(std::string_view bytes) {
+  const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+  return val::global("Uint8Array").new_(emscripten::typed_memory_view(bytes.size(), data));
 }
 
 }  // namespace ovrik::web
-
-using namespace ovrik;
-using namespace ovrik::web;
-
-extern "C" {
-
-// Assembles `size` source bytes and returns the result as JSON:
-//   status, console, listing (null when none was written, which is not the
-//   same as an empty listing), error (null or {message, line}), warnings
-//   [{line, text}], firstPage, lastPage, and words: the 256 memory words.
-// The assembled words stay for the machine calls until the next assembly.
-const char* ovrik_assemble(const unsigned char* source, std::size_t size) {
-  Assembly assembly = assembleSource(std::string_view(reinterpret_cast<const char*>(source), size));
-  const AssemblyState* assembled = assembly.ok ? assembly.state.get() : nullptr;
-
-  JsonText json;
-  json.beginObject();
-  json.key("status").number(0);
-  json.key("console").text(std::string(kPrompt) + assembly.console);
-  json.key("listing");
-  if (assembly.listing) {
-    json.text(*assembly.listing);
-  } else {
-    json.null();
-  }
-  json.key("error");
-  if (!assembly.ok) {
-    json.beginObject();
-    json.key("message").text(assembly.console.substr(0, assembly.console.size() - kLineEnd.size()));
-    json.key("line").number(assembly.error()->line);
-    json.endObject();
-  } else {
-    json.null();
-  }
-  json.key("warnings").beginArray();
-  for (const Diagnostic& diagnostic : assembly.diagnostics) {
-    if (diagnostic.severity != Severity::kWarning) continue;
-    json.beginObject();
-    json.key("line").number(diagnostic.line);
-    json.key("text").text(diagnostic.message);
-    json.endObject();
-  }
-  json.endArray();
-  json.key("firstPage").number(assembled ? assembled->firstPage : -1);
-  json.key("lastPage").number(assembled ? assembled->lastPage : -1);
-  json.key("words").beginArray();
-  for (int address = 0; address < kTableSize; ++address) writeWord(json, assembled, address);
-  json.endArray();
-  json.endObject();
-
-  Assembled& last = lastAssembly();
-  last.json = json.take();
-  last.state = assembly.ok ? std::move(assembly.state) : nullptr;
-  return last.json.c_str();
-}
-
-// Loads the last assembled program into a fresh machine, at `start` or, when
-// it is negative, where the program starts by itself; returns JSON:
-// {loaded, start} or, when a word has no value (#12, an empty code), the
-// program is not run: {loaded: false, refused: {address, line, message}}.
-const char* ovrik_machine_load(int start) {
-  std::string& text = machineText();
-  JsonText json;
-  json.beginObject();
-  const AssemblyState* state = lastAssembly().state.get();
-  if (state == nullptr) {
-    json.key("loaded").boolean(false);
-    json.key("refused").beginObject();
-    json.key("address").number(-1);
-    json.key("line").number(0);
-    json.key("message").text("The source does not assemble.");
-    json.endObject();
-  } else {
-    auto loaded = loadToRun(*state);
-    if (const auto* refusal = std::get_if<LoadRefusal>(&loaded)) {
-      const LineRecord& word =
-          state->codeWord(refusal->address / kPageSize, refusal->address % kPageSize);
-      json.key("loaded").boolean(false);
-      json.key("refused").beginObject();
-      json.key("address").number(refusal->address);
-      json.key("line").number(refusal->line);
-      json.key("message").text("The word at " +
-                               wordText(static_cast<std::int16_t>(refusal->address)) +
-                               " has the code \"" + word.code.str() +
-                               "\", which is no word of the machine: the program cannot run.");
-      json.endObject();
-    } else {
-      const Program& program = std::get<Program>(loaded);
-      const std::uint8_t from = start >= 0 ? static_cast<std::uint8_t>(start) : program.start;
-      session().load(program.image, from);
-      json.key("loaded").boolean(true);
-      json.key("start").number(from);
-    }
-  }
-  json.endObject();
-  text = json.take();
-  return text.c_str();
-}
-
-// Runs up to `count` steps, never past step `until` in all (a number of steps
-// as a double, which holds every count a page can reach exactly). Returns a
-// SliceEnd.
-int ovrik_machine_run(double count, double until, int leaveBreakpoint) {
-  const auto steps = stepCount(count);
-  const auto limit = stepCount(until);
-  return static_cast<int>(session().run(steps, limit, leaveBreakpoint != 0));
-}
-
-int ovrik_machine_step() {
-  return static_cast<int>(session().step());
-}
-int ovrik_machine_step_back() {
-  return session().stepBack() ? 1 : 0;
-}
-
-void ovrik_machine_key(int port, int byte) {
-  session().key(port == 1 ? 1 : 0, static_cast<std::uint8_t>(byte));
-}
-int ovrik_machine_unkey(int port) {
-  return session().unkey(port == 1 ? 1 : 0) ? 1 : 0;
-}
-
-void ovrik_machine_breakpoint(int address, int on) {
-  session().setBreakpoint(static_cast<std::uint8_t>(address), on != 0);
-}
-void ovrik_machine_clear_breakpoints() {
-  session().clearBreakpoints();
-}
-
-const std::uint32_t* ovrik_machine_status() {
-  return statusWords();
-}
-const std::uint8_t* ovrik_machine_memory() {
-  return session().machine().memory.data();
-}
-// The bytes a display kept (length in the status words) and the keys a
-// keyboard holds that the program has not read yet.
-const char* ovrik_machine_display(int port) {
-  return session().display(port == 1 ? 1 : 0).data();
-}
-const char* ovrik_machine_keys(int port) {
-  return session().keysWaiting(port == 1 ? 1 : 0).data();
-}
-
-}  // extern "C"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string_view>
+
 #include "tables/byte_stream.hpp"
 #include "tables/tables.hpp"
 
@@ -7,6 +9,10 @@ namespace ovrik {
 
 // Gives every word of every page its code.
 void assembleWords(AssemblyState& state);
+
+// True when the assembly encodes body as an instruction: not an address
+// constant, an initialised variable or a word that keeps the code it was given.
+bool isInstructionBody(std::string_view body);
 
 // Warns of what assembled but is likely not what was meant: a label defined
 // twice in a page, a far reference to a label of several pages, a code that

@@ -202,4 +202,9 @@ void assembleWord(AssemblyState& state, const AddressTable& addresses, int page,
 }
 
 }  // namespace
+
+bool isInstructionBody(std::string_view body) {
+  return !body.starts_with("A(") && !body.starts_with("VAR=") && !keepsEarlierCode(body);
+}
+
 }  // namespace ovrik

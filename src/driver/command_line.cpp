@@ -1,12 +1,14 @@
 #include "driver/command_line.hpp"
 
 #include <istream>
+#include <optional>
 #include <ostream>
 #include <string_view>
 #include <vector>
 
 #include "assemble/assemble_source.hpp"
 #include "driver/check_command.hpp"
+#include "driver/explain_command.hpp"
 #include "driver/runner.hpp"
 
 namespace ovrik {
@@ -18,6 +20,8 @@ constexpr std::string_view kHelp =
     "       ovrik --run [OPTIONS] FILE     run a source (assembled first) or a listing\n"
     "       ovrik --check EXERCISE.toml [--format F] FILE...\n"
     "                                      grade each source against an exercise's checks\n"
+    "       ovrik --explain [-W] FILE      assemble FILE and say why each word is there\n"
+    "       ovrik --json [-W] FILE         assemble FILE and write it as one JSON object\n"
     "       ovrik --help | --version\n"
     "\n"
     "  FILE      a source; .txt is added when the name does not end in it\n"
@@ -41,6 +45,7 @@ constexpr int kUsageError = 2;
 struct Request {
   AssembleOptions options;
   std::vector<std::string> files;
+  std::optional<ReportForm> report;  // --explain or --json
 };
 
 int usageError(Console console, std::string_view problem);
@@ -70,6 +75,8 @@ int runCommandLine(std::span<const std::string> args, Console console, FileSyste
       request.options.quiet = true;
     } else if (arg == "-W") {
       request.options.warningsAsErrors = true;
+    } else if (arg == "--explain" || arg == "--json") {
+      request.report = arg == "--json" ? ReportForm::kJson : ReportForm::kExplain;
     } else if (arg == "--help" || arg == "-h") {
       console.out << kHelp;
       return 0;
@@ -81,20 +88,31 @@ int runCommandLine(std::span<const std::string> args, Console console, FileSyste
     }
   }
   if (request.files.empty()) return usageError(console, "no source file given");
+  if (request.report) {
+    if (request.files.size() > 1) return usageError(console, "one source file at a time, please");
+    return runReportCommand(*request.report, request.files[0], request.options, console, files);
+  }
   return assembleEach(request, console, files) ? 0 : 1;
 }
 
 std::unique_ptr<AssemblyState> assembleSourceFile(const std::string& file,
                                                   const AssembleOptions& options, Console console,
                                                   FileSystem& files) {
+  Assembly assembly = assembleListedFile(file, options, console, files);
+  return assembly.ok ? std::move(assembly.state) : nullptr;
+}
+
+Assembly assembleListedFile(const std::string& file, const AssembleOptions& options,
+                            Console console, FileSystem& files) {
   const std::string sourceName = sourceFileName(file);
   const std::string listingName = sourceName.substr(0, sourceName.size() - 4) + ".ovr";
+  Assembly assembly;
   // A script must never pick up the listing of an earlier, different source.
   const auto fail = [&] {
     files.removeListing(listingName);
-    return nullptr;
+    assembly.ok = false;
+    return std::move(assembly);
   };
-  Assembly assembly;
   try {
     const std::unique_ptr<SourceFile> source = files.openSource(sourceName);
     assembly = assembleSource(*source);
@@ -104,13 +122,15 @@ std::unique_ptr<AssemblyState> assembleSourceFile(const std::string& file,
     if (options.warningsAsErrors && !assembly.state->warnings.empty()) return fail();
     files.writeListing(listingName, *assembly.listing);
   } catch (const FileFailure& failure) {
-    reportError(sourceName, 0, failureReason(failure, listingName), console);
+    const std::string reason = failureReason(failure, listingName);
+    reportError(sourceName, 0, reason, console);
+    assembly.diagnostics.push_back({0, Severity::kError, reason});
     return fail();
   }
   if (!options.quiet) {
     console.out << sourceName << " -> " << listingName << ": " << summary(*assembly.state) << "\n";
   }
-  return std::move(assembly.state);
+  return assembly;
 }
 
 std::string sourceFileName(const std::string& file) {

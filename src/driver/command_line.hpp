@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 
+#include "assemble/assemble_source.hpp"
 #include "driver/driver.hpp"
 #include "tables/tables.hpp"
 
@@ -32,6 +33,13 @@ struct AssembleOptions {
 std::unique_ptr<AssemblyState> assembleSourceFile(const std::string& file,
                                                   const AssembleOptions& options, Console console,
                                                   FileSystem& files);
+
+// The same, giving the whole assembly: ok only when the listing was written.
+// A file that cannot be read or written is one more error among its
+// diagnostics (and the state is null when the source could not be opened);
+// with -W a warning fails it.
+Assembly assembleListedFile(const std::string& file, const AssembleOptions& options,
+                            Console console, FileSystem& files);
 
 // The source a FILE names: FILE itself when it ends in .txt, else FILE.txt.
 std::string sourceFileName(const std::string& file);

@@ -41,6 +41,10 @@ class FileSystem {
   virtual void removeListing(const std::string& name) = 0;
 };
 
+// What the dialogue writes before it reads a base name: its banner line and its prompt.
+inline constexpr std::string_view kDialoguePrompt =
+    "ovrik version 1.01 24 Apr 2009\r\nInput filename: ";
+
 // The code a failure is reported with: Windows numbers 19 to 31 come out as
 // 150 to 162, a sharing violation (32) as 5.
 int reportedCode(int windowsNumber);

@@ -67,8 +67,7 @@ std::string readBaseName(std::istream& console) {
 }
 
 int runAssembler(std::istream& console, std::ostream& output, FileSystem& files) {
-  writeLine(output, "ovrik version 1.01 24 Apr 2009");
-  output << "Input filename: ";
+  output << kDialoguePrompt;
   output.flush();
   const std::string baseName = readBaseName(console);
   try {

@@ -99,6 +99,7 @@ LineRecord element(const LineRecord& declaration, int index, std::string_view bo
   word.code = code;
   word.line = declaration.line;
   word.kind = WordKind::kData;
+  word.element = static_cast<std::int16_t>(index);
   return word;
 }
 

@@ -79,6 +79,7 @@ void reachThroughAddressConstant(AssemblyState& state, int page, LineRecord& ins
                                  const std::string& target) {
   FieldText& body = instruction.body;
   body = std::string(body.view().substr(0, kMnemonicLength)) + "I " + target + "A";
+  instruction.operandRewritten = true;
   if (isNamedInPage(state, page, target + "A")) {
     checkOwnAddressConstant(state, page, target);
     return;

@@ -41,6 +41,12 @@ struct LineRecord {
   WordKind kind = WordKind::kCode;
   // The label is the "END" + page the layout gave the word behind its jump.
   bool labelMade = false;
+  // Operand rewriting made the direct "TAD X" into "TAD I XA": the source
+  // wrote the statement without the "I " and the "A".
+  bool operandRewritten = false;
+  // The index of an ARRAY or TABLE word in its declaration (element 0 carries
+  // the bare name, and a label cut at 47 bytes may have lost the index).
+  std::int16_t element = 0;
 
   friend bool operator==(const LineRecord&, const LineRecord&) = default;
 };

@@ -28,7 +28,6 @@ import { searchKeymap, highlightSelectionMatches } from '@codemirror/search';
 import { HighlightStyle, StreamLanguage, syntaxHighlighting } from '@codemirror/language';
 import { lintGutter, setDiagnostics } from '@codemirror/lint';
 import { Tag } from '@lezer/highlight';
-import { tokenizeLine } from './syntax.mjs';
 
 // One tag per part of a line, each shown with a class of its own (tok-TYPE),
 // which style.css colours for the light and the dark theme.
@@ -40,7 +39,7 @@ const tags = Object.fromEntries(TOKEN_TYPES.map((type) => [type, Tag.define()]))
 
 // Every line is coloured on its own: the tokens of the whole line are found at
 // its start and handed out one by one.
-const ovrikLanguage = StreamLanguage.define({
+const ovrikLanguage = (tokenizeLine) => StreamLanguage.define({
   name: 'ovrik',
   startState: () => ({ tokens: [], next: 0 }),
   copyState: (state) => ({ tokens: state.tokens, next: state.next }),
@@ -132,28 +131,27 @@ const breakpointField = StateField.define({
   },
 });
 
-// The line of the machine's current word, and the lines of the words chosen
-// in the listing or the map.
-const setMarkedLinesEffect = StateEffect.define();
-const markedLines = StateField.define({
-  create: () => ({ current: 0, chosen: 0 }),
+// The line of the machine's current word, 0 for none.
+const setCurrentLineEffect = StateEffect.define();
+const currentLine = StateField.define({
+  create: () => 0,
   update(value, transaction) {
-    for (const effect of transaction.effects) if (effect.is(setMarkedLinesEffect)) value = effect.value;
+    for (const effect of transaction.effects) if (effect.is(setCurrentLineEffect)) value = effect.value;
     return value;
   },
   provide: (field) =>
-    EditorView.decorations.from(field, (value) => (view) => {
+    EditorView.decorations.from(field, (line) => (view) => {
       const marks = [];
       const doc = view.state.doc;
-      if (value.current >= 1 && value.current <= doc.lines) {
-        marks.push(Decoration.line({ class: 'cm-current-word' }).range(doc.line(value.current).from));
+      if (line >= 1 && line <= doc.lines) {
+        marks.push(Decoration.line({ class: 'cm-current-word' }).range(doc.line(line).from));
       }
       return Decoration.set(marks, true);
     }),
 });
 
 // The mnemonic under the pointer, with what the guide's tables say of it.
-function mnemonicHelp(describe) {
+function mnemonicHelp(tokenizeLine, describe) {
   return hoverTooltip((view, position) => {
     const line = view.state.doc.lineAt(position);
     const offset = position - line.from;
@@ -178,8 +176,8 @@ function mnemonicHelp(describe) {
   });
 }
 
-// Creates the editor in `parent`. Options: doc (the text), describeMnemonic
-// (name -> DOM node or null), onChange(text), onCursorLine(line),
+// Creates the editor in `parent`. Options: doc (the text), syntax (from
+// sourceSyntax), describeMnemonic (name -> DOM node or null), onChange(text), onCursorLine(line),
 // onBreakpointLines(Set of lines), label (the accessible name).
 export function createEditor(parent, options) {
   let reportedLine = 0;
@@ -224,7 +222,7 @@ export function createEditor(parent, options) {
       doc: options.doc,
       extensions: [
         breakpointField,
-        markedLines,
+        currentLine,
         breakpointGutter,
         lintGutter(),
         lineNumbers(),
@@ -235,9 +233,9 @@ export function createEditor(parent, options) {
         drawSelection(),
         highlightActiveLine(),
         highlightSelectionMatches(),
-        ovrikLanguage,
+        ovrikLanguage(options.syntax.tokenizeLine),
         syntaxHighlighting(highlighting),
-        mnemonicHelp(options.describeMnemonic),
+        mnemonicHelp(options.syntax.tokenizeLine, options.describeMnemonic),
         Prec.high(
           keymap.of([
             { key: 'Enter', run: newLineAtColumnOne },
@@ -315,9 +313,8 @@ export function createEditor(parent, options) {
     },
     cursorLine: () => view.state.doc.lineAt(view.state.selection.main.head).number,
     markCurrentLine(line) {
-      const value = view.state.field(markedLines);
-      if (value.current === line) return;
-      view.dispatch({ effects: setMarkedLinesEffect.of({ ...value, current: line }) });
+      if (view.state.field(currentLine) === line) return;
+      view.dispatch({ effects: setCurrentLineEffect.of(line) });
     },
     toggleBreakpointLine(number) {
       const doc = view.state.doc;

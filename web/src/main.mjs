@@ -3,6 +3,7 @@
 // and the machine that runs it.
 import assemblerApi from '../assembler.js';
 import { createEditor } from './editor.mjs';
+import { sourceSyntax } from './syntax.mjs';
 import { KINDS, Views } from './views.mjs';
 import { Runner } from './runner.mjs';
 import { download, loadStored, readFragment, shareFragment, store } from './keep.mjs';
@@ -114,6 +115,8 @@ function describeMnemonic(name) {
 const editor = createEditor(byId('editor'), {
   doc: '',
   label: 'Source',
+  // The core's instruction set, which the build puts into the page.
+  syntax: sourceSyntax(OVRIK_MNEMONICS),
   describeMnemonic,
   onChange() {
     kept = false;

@@ -48,7 +48,6 @@ export class Runner {
     this.lastTick = 0;
     this.shownDisplay = [-1, -1];
     this.rate = 2_000_000; // steps a millisecond-slice can take, learnt as it runs
-    this.stepsMeasured = { steps: 0, ms: 0 };
     this.refusal = '';
     this.wire();
     this.setSpeed(SPEEDS.length - 1);
@@ -183,8 +182,6 @@ export class Runner {
         this.leaveBreakpoint = false;
         const after = performance.now();
         const done = machine.status().steps - stepsBefore;
-        this.stepsMeasured.steps += done;
-        this.stepsMeasured.ms += after - before;
         if (after - before > 0.2 && done > 0) this.rate = done / (after - before);
         chunk = Math.max(1000, Math.floor(this.rate * 2));
         if (end !== 'step limit' || machine.status().steps >= until || after - started >= SLICE_MS) break;
@@ -320,11 +317,5 @@ export class Runner {
     else if (this.state === 'waiting for input') note = 'type a key into a keyboard';
     else if (this.state === 'step limit') note = `after ${this.limit().toLocaleString('en')} steps`;
     ui.note.textContent = note;
-  }
-
-  // Steps a second over the whole of the full-speed running so far.
-  measuredRate() {
-    const { steps, ms } = this.stepsMeasured;
-    return ms > 0 ? (steps / ms) * 1000 : 0;
   }
 }

@@ -2,16 +2,16 @@
 // examples both use this. It only colours; what a line means is the
 // assembler's to say, and its messages mark the lines it finds wrong.
 
-// Memory reference, input and output, operate.
-export const MEMORY_MNEMONICS = ['AND', 'TAD', 'INC', 'ISZ', 'DCA', 'JMS', 'JMP'];
-export const IOT_MNEMONICS = ['SKF', 'KRS', 'RKF', 'KRB', 'SDF', 'LDS', 'RDF', 'LDB'];
-export const OPERATE_MNEMONICS = [
-  'NOP', 'IAC', 'RAL', 'CMA', 'CMA.IAC', 'CLA', 'CLA.IAC', 'CLA.CMA',
-  'HLT', 'RAR', 'SMA', 'SZA', 'SZA.SMA',
-];
-export const MNEMONICS = [...MEMORY_MNEMONICS, ...IOT_MNEMONICS, ...OPERATE_MNEMONICS];
-const memoryReference = new Set(MEMORY_MNEMONICS);
-const mnemonics = new Set(MNEMONICS);
+// The colouring for the instruction set the core gives: mnemonics as
+// [{ name, group }], group one of memory reference, input output, operate.
+// Gives the mnemonics' names and tokenizeLine(line).
+export function sourceSyntax(mnemonics) {
+  const groups = new Map(mnemonics.map(({ name, group }) => [name, group]));
+  return {
+    mnemonics: [...groups.keys()],
+    tokenizeLine: (line) => tokenizeLine(line, groups),
+  };
+}
 
 // A page directive's number, read as the assembler reads it: leading blanks
 // and tabs, a sign, then decimal, $ hexadecimal or % binary digits and
@@ -58,7 +58,7 @@ function words(text, at) {
   return found;
 }
 
-function statementTokens(text, at) {
+function statementTokens(text, at, groups) {
   const parts = words(text, at);
   if (parts.length === 0) return [];
   const whole = { from: parts[0].from, to: parts[parts.length - 1].to };
@@ -90,14 +90,15 @@ function statementTokens(text, at) {
   }
   if (isConstantLiteral(first.text)) return [{ ...whole, type: literalType(first.text) }];
 
-  const tokens = [token(first, mnemonics.has(first.text) ? 'mnemonic' : 'invalid')];
+  const group = groups.get(first.text);
+  const tokens = [token(first, group ? 'mnemonic' : 'invalid')];
   let rest = parts.slice(1);
-  if (memoryReference.has(first.text) && rest.length > 1 && rest[0].text === 'I') {
+  if (group === 'memory reference' && rest.length > 1 && rest[0].text === 'I') {
     tokens.push(token(rest[0], 'indirect'));
     rest = rest.slice(1);
   }
   if (rest.length > 0) {
-    const type = IOT_MNEMONICS.includes(first.text) ? 'number' : 'operand';
+    const type = group === 'input output' ? 'number' : 'operand';
     tokens.push({ from: rest[0].from, to: rest[rest.length - 1].to, type });
   }
   return tokens;
@@ -106,7 +107,7 @@ function statementTokens(text, at) {
 // The tokens of one line: {from, to, type} in order, with type one of
 // directive, comment, label, keyword, mnemonic, indirect, operand, number,
 // char, word, address, invalid.
-export function tokenizeLine(line) {
+function tokenizeLine(line, groups) {
   const tokens = [];
   let code = line;
   const slash = line.indexOf('/');
@@ -120,7 +121,7 @@ export function tokenizeLine(line) {
     tokens.push({ from: 0, to: comma + 1, type: 'label' });
     at = comma + 1;
   }
-  tokens.push(...statementTokens(code.slice(at), at));
+  tokens.push(...statementTokens(code.slice(at), at, groups));
   if (slash >= 0) tokens.push({ from: slash, to: line.length, type: 'comment' });
   return tokens;
 }

@@ -9,9 +9,8 @@ const fs = require('node:fs');
 const path = require('node:path');
 const { describe, it, before } = require('node:test');
 
-const { repo, assemblerApi, loadBuiltAssembler } = require('./support');
+const { repo, assemblerApi, loadBuiltAssembler, BANNER, messageOf } = require('./support');
 
-const { BANNER } = assemblerApi;
 const latin1 = (bytes) => Buffer.from(bytes).toString('latin1');
 
 function casesIn(folder) {
@@ -86,7 +85,7 @@ describe('the words the page shows', () => {
       assert.equal(result.words.length, 256);
       result.words.forEach((word, address) => assert.equal(word.address, address));
       if (result.listing === null) {
-        assert.equal(result.error.message, assemblerApi.messageOf(result.console));
+        assert.equal(result.error.message, messageOf(result.console));
         assert.ok(Number.isInteger(result.error.line) && result.error.line >= 0);
         assert.ok(result.words.every((word) => word.kind === 'outside' && !word.listed));
         return;
@@ -259,6 +258,12 @@ describe("the page's machine", () => {
     assert.equal(machine.run(1e6, 1e9, false), 'halted');
   });
 
+  it('says how a single step ended', () => {
+    load('/0\nSTART, CLA\n HLT 0\n');
+    assert.equal(machine.step(), 'stepped');
+    assert.equal(machine.step(), 'halted');
+  });
+
   it('stops at the step limit it is given', () => {
     load('/0\nL, JMP L\n');
     assert.equal(machine.run(1e9, 777, false), 'step limit');
@@ -305,7 +310,7 @@ describe('the binding', () => {
 
     const failed = assembler.assemble(Buffer.from('/0\n JMP NOWHERE\n'));
     assert.equal(failed.listing, null);
-    assert.match(assemblerApi.messageOf(failed.console), /^Error: \S/);
+    assert.match(messageOf(failed.console), /^Error: \S/);
     const line = latin1(failed.console).slice(BANNER.length);
     assert.ok(latin1(failed.console).startsWith(BANNER));
     assert.match(line, /^Error: [^\r\n]*\r\n$/, 'one line, ended by CR LF');
@@ -331,7 +336,7 @@ describe('the binding', () => {
     }
     const bytes = Buffer.from(source);
     const first = assembler.assemble(bytes);
-    assert.ok(first.listing.length > 15000, assemblerApi.messageOf(first.console));
+    assert.ok(first.listing.length > 15000, messageOf(first.console));
     const memory = wasm.HEAPU8.length;
     for (let i = 0; i < 1200; i++) assembler.assemble(bytes);
     assert.equal(wasm.HEAPU8.length, memory);

@@ -24,9 +24,20 @@ function loadBuiltAssembler() {
     const createModule = require(path.join(playgroundDir, 'ovrik-wasm.js'));
     let wasm = null;
     const capturing = async () => (wasm = await createModule());
-    loading = assemblerApi.loadAssembler(capturing).then((assembler) => ({ assembler, wasm }));
+    loading = assemblerApi.loadCore(capturing).then((assembler) => ({ assembler, wasm }));
   }
   return loading;
 }
 
-module.exports = { repo, playgroundDir, assemblerApi, loadBuiltAssembler };
+// What the console program writes before it reads the base name.
+const BANNER = 'ovrik version 1.01 24 Apr 2009\r\nInput filename: ';
+
+// What the console showed after the prompt, without its line end: the
+// "Error:" line, or empty after a run that wrote its listing.
+function messageOf(consoleBytes) {
+  const text = assemblerApi.bytesToText(consoleBytes);
+  const rest = text.startsWith(BANNER) ? text.slice(BANNER.length) : text;
+  return rest.replace(/\r?\n$/, '');
+}
+
+module.exports = { repo, playgroundDir, assemblerApi, loadBuiltAssembler, BANNER, messageOf };

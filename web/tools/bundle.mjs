@@ -1,13 +1,15 @@
 #!/usr/bin/env node
 // Bundles the page's script and the editor's npm packages into one file with
-// esbuild, so that the page needs no module loader and fetches nothing.
-// Usage: bundle.mjs ENTRY.mjs OUTPUT.js
+// esbuild, so that the page needs no module loader and fetches nothing. The
+// built core gives the instruction set, which the script gets as OVRIK_MNEMONICS.
+// Usage: bundle.mjs ENTRY.mjs OUTPUT.js CORE.js
 import { createRequire } from 'node:module';
+import { loadBuiltCore } from './core.mjs';
 
 const require = createRequire(import.meta.url);
-const [entry, output] = process.argv.slice(2);
-if (!entry || !output) {
-  console.error('usage: bundle.mjs ENTRY.mjs OUTPUT.js');
+const [entry, output, core] = process.argv.slice(2);
+if (!entry || !output || !core) {
+  console.error('usage: bundle.mjs ENTRY.mjs OUTPUT.js CORE.js');
   process.exit(2);
 }
 let esbuild;
@@ -27,5 +29,6 @@ await esbuild.build({
   minify: !process.env.OVRIK_BUNDLE_PLAIN,
   legalComments: 'eof',
   sourcemap: false,
+  define: { OVRIK_MNEMONICS: JSON.stringify((await loadBuiltCore(core)).mnemonics) },
   logLevel: 'warning',
 });
