@@ -42,9 +42,15 @@
   //   assemble(sourceBytes) -> the AssemblyView of ovrik_web.cpp
   //   mnemonics: [{ name, code, group }], the instruction set
   //   machine: the page's one Machine of ovrik_web.cpp
+  //   checker: the page's one Checker of ovrik_web.cpp, the open exercise's checks
   async function loadCore(createModule) {
     const wasm = await createModule();
-    return { assemble: wasm.assemble, mnemonics: wasm.mnemonics(), machine: new wasm.Machine() };
+    return {
+      assemble: wasm.assemble,
+      mnemonics: wasm.mnemonics(),
+      machine: new wasm.Machine(),
+      checker: new wasm.Checker(),
+    };
   }
 
   const api = { loadCore, bytesToText, textToBytes };

@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -25,6 +26,7 @@
 #include "assemble/assemble.hpp"
 #include "assemble/assemble_source.hpp"
 #include "driver/driver.hpp"
+#include "exercise_session.hpp"
 #include "machine/load.hpp"
 #include "machine/machine.hpp"
 #include "run_session.hpp"
@@ -127,6 +129,12 @@ std::unique_ptr<AssemblyState>& lastAssembled() {
   return state;
 }
 
+// The last assembly's error, when it had one: what an exercise's checks fail with.
+std::optional<Diagnostic>& lastAssemblyError() {
+  static std::optional<Diagnostic> error;
+  return error;
+}
+
 WordView wordView(const AssemblyState* state, int address);
 
 // Assembles the source's bytes; the words stay for the machine until the next call.
@@ -154,6 +162,7 @@ AssemblyView assemble(const std::string& source) {
     view.words.call<void>("push", wordView(assembled, address));
   }
   lastAssembled() = assembly.ok ? std::move(assembly.state) : nullptr;
+  lastAssemblyError() = error != nullptr ? std::optional(*error) : std::nullopt;
   return view;
 }
 
@@ -404,6 +413,103 @@ std::string sliceEndName(SliceEnd end) {
       break;
   }
   return "stepped";
+}
+
+// ---- Exercises ----
+
+// An exercise as the page shows it. Texts are the file's bytes (UTF-8).
+struct ExerciseView {
+  val error = val::null();  // an ErrorView (the message without "Error: "), or null
+  std::string title;
+  std::string task;           // Markdown
+  val starter = val::null();  // the starter source, or null
+  val checks = val::array();  // [CheckView], none run yet
+};
+
+// A check and, once it has run on the last assembly, its result.
+struct CheckView {
+  std::string name;
+  double points = 0;
+  std::string state = "running";   // running, passed or failed
+  val differences = val::array();  // [string]: what differed, as ovrik --check says it
+  double steps = 0;
+};
+
+EMSCRIPTEN_BINDINGS(exercise_views) {
+  value_object<ExerciseView>("ExerciseView")
+      .field("error", &ExerciseView::error)
+      .field("title", &ExerciseView::title)
+      .field("task", &ExerciseView::task)
+      .field("starter", &ExerciseView::starter)
+      .field("checks", &ExerciseView::checks);
+  value_object<CheckView>("CheckView")
+      .field("name", &CheckView::name)
+      .field("points", &CheckView::points)
+      .field("state", &CheckView::state)
+      .field("differences", &CheckView::differences)
+      .field("steps", &CheckView::steps);
+}
+
+// The page's one open exercise. Its checks run on the last assembly, in
+// slices the page asks for between keystrokes: the checks, like the
+// assembler, are the core's, and the page only shows what they say.
+class PageChecker {
+ public:
+  ExerciseView open(const std::string& file) {
+    ExerciseView view;
+    const auto opened = session_.open(file);
+    if (const auto* error = std::get_if<ExerciseError>(&opened)) {
+      view.error = val(ErrorView{error->message, error->line});
+      return view;
+    }
+    const Exercise& exercise = *std::get<const Exercise*>(opened);
+    view.title = exercise.title;
+    view.task = exercise.task;
+    if (exercise.starter) view.starter = val(*exercise.starter);
+    view.checks = results();
+    return view;
+  }
+  void close() { session_.close(); }
+  // Every check afresh on the last assembly.
+  void start() {
+    session_.start(lastAssembled().get(), lastAssemblyError() ? &*lastAssemblyError() : nullptr);
+  }
+  // Up to `steps` more steps of the checks; true once all have their results.
+  bool advance(double steps) { return session_.advance(stepCount(steps)); }
+  val results() const;
+
+ private:
+  ExerciseSession session_;
+};
+
+val PageChecker::results() const {
+  val views = val::array();
+  const Exercise* exercise = session_.exercise();
+  if (exercise == nullptr) return views;
+  const std::vector<std::optional<CheckResult>> results = session_.results();
+  for (std::size_t at = 0; at < exercise->checks.size(); ++at) {
+    const Check& check = exercise->checks[at];
+    CheckView view{check.name, static_cast<double>(check.points)};
+    if (at < results.size() && results[at]) {
+      view.state = results[at]->passed ? "passed" : "failed";
+      for (const std::string& line : results[at]->differences) {
+        view.differences.call<void>("push", val(line));
+      }
+      view.steps = static_cast<double>(results[at]->steps);
+    }
+    views.call<void>("push", view);
+  }
+  return views;
+}
+
+EMSCRIPTEN_BINDINGS(page_checker) {
+  emscripten::class_<PageChecker>("Checker")
+      .constructor<>()
+      .function("open", &PageChecker::open)
+      .function("close", &PageChecker::close)
+      .function("start", &PageChecker::start)
+      .function("advance", &PageChecker::advance)
+      .function("results", &PageChecker::results);
 }
 
 val bytesOf(std::string_view bytes) {

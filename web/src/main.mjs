@@ -7,6 +7,7 @@ import { sourceSyntax } from './syntax.mjs';
 import { KINDS, Views } from './views.mjs';
 import { Runner } from './runner.mjs';
 import { download, loadStored, readFragment, shareFragment, store } from './keep.mjs';
+import { ExercisePanel } from './exercise.mjs';
 
 const { loadCore, bytesToText, textToBytes } = assemblerApi;
 const examples = window.OVRIK_EXAMPLES || [];
@@ -257,6 +258,7 @@ function assembled() {
   updateMarks();
   updateBreakpoints();
   runner.programChanged();
+  exercise.assembled();
 }
 
 // ---- Machine ----
@@ -293,6 +295,32 @@ const runner = new Runner(
     },
   },
 );
+
+// ---- Exercises ----
+
+const exercise = new ExercisePanel(
+  {
+    region: byId('exercise'),
+    title: byId('exercise-title'),
+    task: byId('exercise-task'),
+    summary: byId('exercise-summary'),
+    checks: byId('checks'),
+    error: byId('exercise-error'),
+    close: byId('exercise-close'),
+    menu: byId('exercises'),
+  },
+  {
+    sourceText: sourceBytesText,
+    sourceName: () => baseName(),
+    replaceSource: (name, text) => replaceSource(name, text),
+    mayReplace: () => mayReplace(),
+    showNotice: (text) => showNotice(text),
+    bytesToText,
+    textToBytes,
+    storage: localStorage,
+  },
+);
+exercise.offer(window.OVRIK_EXERCISES || []);
 
 // ---- Keeping the work ----
 
@@ -353,7 +381,7 @@ function nameOfFile(fileName) {
 }
 
 async function share() {
-  const fragment = await shareFragment(baseName(), sourceBytes());
+  const fragment = await exercise.withExercise(await shareFragment(baseName(), sourceBytes()));
   const link = location.href.replace(/#.*$/, '') + fragment;
   let copied = false;
   try {
@@ -433,6 +461,10 @@ ui.open.addEventListener('click', () => ui.file.click());
 ui.file.addEventListener('change', async () => {
   const file = ui.file.files[0];
   ui.file.value = '';
+  if (file && /\.toml$/i.test(file.name)) {
+    exercise.openFile(file);
+    return;
+  }
   if (!file || !mayReplace()) return;
   replaceSource(nameOfFile(file.name), bytesToText(new Uint8Array(await file.arrayBuffer())));
 });
@@ -471,7 +503,10 @@ ui.guideBody.addEventListener('click', (event) => {
 window.addEventListener('pagehide', () => {
   if (storeTimer) storeNow();
 });
-window.addEventListener('hashchange', () => openShared());
+window.addEventListener('hashchange', () => {
+  exercise.takeFromLink();
+  openShared();
+});
 
 // Drop a .txt file on the editor to open it.
 const editorBox = byId('editor');
@@ -489,6 +524,10 @@ editorBox.addEventListener(
     if (!file) return;
     event.preventDefault();
     event.stopPropagation();
+    if (/\.toml$/i.test(file.name)) {
+      exercise.openFile(file);
+      return;
+    }
     if (!mayReplace()) return;
     replaceSource(nameOfFile(file.name), bytesToText(new Uint8Array(await file.arrayBuffer())));
   },
@@ -504,11 +543,13 @@ window.ovrikPlayground = {
   runner,
 };
 
+exercise.takeFromLink();
 openShared().finally(() =>
   loadCore(window.createOvrikModule).then(
     (ready) => {
       core = ready;
       assembleNow();
+      exercise.coreReady(core);
       document.body.dataset.ready = 'true';
       window.ovrikPlayground.readyMs = performance.now();
     },

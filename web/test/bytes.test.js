@@ -439,3 +439,42 @@ describe("the page's machine against the command-line runner", () => {
     });
   }
 });
+
+// The checks the page runs are the core's: for every bundled exercise and
+// every solution the tests keep for it, each check says, line for line, what
+// `ovrik --check` says in the solution's report. The page runs them in small
+// slices; so does this.
+describe('the checks of the bundled exercises, as ovrik --check reports them', () => {
+  const exercises = path.join(repo, 'exercises');
+  const solutions = path.join(repo, 'tests', 'exercises', 'solutions');
+  const utf8 = (byteText) => Buffer.from(byteText, 'latin1').toString('utf8');
+  for (const file of fs.readdirSync(exercises).filter((name) => name.endsWith('.toml')).sort()) {
+    const name = path.basename(file, '.toml');
+    const folder = path.join(solutions, name);
+    for (const source of fs.readdirSync(folder).filter((entry) => entry.endsWith('.txt')).sort()) {
+      it(`${name}: ${source}`, () => {
+        const { checker } = assembler;
+        const view = checker.open(latin1(fs.readFileSync(path.join(exercises, file))));
+        assert.equal(view.error, null);
+        assembler.assemble(fs.readFileSync(path.join(folder, source)));
+        checker.start();
+        let slices = 1;
+        while (!checker.advance(5)) slices += 1;
+        const results = checker.results();
+        // "  NAME: what differed; what else differed", one line per failed check.
+        const report = fs.readFileSync(path.join(folder, source.replace(/\.txt$/, '.report')), 'utf8');
+        const failed = report
+          .split('\n')
+          .filter((line) => line.startsWith('  '))
+          .map((line) => line.slice(2));
+        const shown = results
+          .filter((check) => check.state === 'failed')
+          .map((check) => `${utf8(check.name)}: ${check.differences.map(utf8).join('; ')}`);
+        assert.deepEqual(shown, failed);
+        assert.equal(results.filter((check) => check.state === 'running').length, 0);
+        assert.ok(slices > 1, 'the checks ran in slices');
+        checker.close();
+      });
+    }
+  }
+});
