@@ -839,6 +839,11 @@ describe('playground page', () => {
       await other.waitForFunction(() => document.querySelector('#checks > li[aria-label="HELLO then Q: failed"]') !== null);
       assert.deepEqual(await failedLines(other), reportLines('04-echo-keys-until-q', 'wrong-shows-the-q.report'));
       assert.equal(new URL(other.url()).hash, '');
+      // A damaged link says so, and leaves the exercise and the source as they were.
+      await other.goto(`${link.replace(/#.*$/, '')}#exercise=broken:AAAA`);
+      await other.waitForSelector('body[data-ready="true"]');
+      await other.waitForFunction(() => /exercise could not be read/.test(document.getElementById('notice').textContent));
+      assert.equal(await other.locator('#exercise-title').textContent(), 'Echo keys until Q');
     } finally {
       await other.close();
     }
