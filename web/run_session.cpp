@@ -47,6 +47,7 @@ SliceEnd RunSession::step() {
     case RunEnd::kWaitingForInput:
       return SliceEnd::kWaiting;
     case RunEnd::kStepLimit:
+    case RunEnd::kInterrupted:  // Stop is the page's, between slices
       break;
   }
   return SliceEnd::kStepped;

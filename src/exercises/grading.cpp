@@ -32,7 +32,6 @@ std::optional<std::string> refusalOfBytes(std::string_view source);
 std::string located(std::int32_t line, std::string_view message);
 std::string address(std::uint8_t value);
 std::string shownOutput(std::string_view bytes);
-std::uint8_t haltedAt(const Machine& machine);
 
 }  // namespace
 
@@ -185,7 +184,7 @@ void CheckRun::compareEnd(std::vector<std::string>& differences) const {
   switch (end_) {
     case RunEnd::kHalted:
       if (!wantsHalt) {
-        differences.push_back("halted at " + address(haltedAt(machine_)) +
+        differences.push_back("halted at " + address(machine_.haltedAt) +
                               " instead of waiting for input");
       }
       return;
@@ -193,6 +192,7 @@ void CheckRun::compareEnd(std::vector<std::string>& differences) const {
       if (wantsHalt) differences.push_back("waiting for input at " + address(machine_.pc));
       return;
     case RunEnd::kStepLimit:
+    case RunEnd::kInterrupted:  // a check is never interrupted
       break;
   }
   differences.push_back(std::string(wantsHalt ? "did not halt" : "did not wait for input") +
@@ -251,15 +251,6 @@ std::string shownOutput(std::string_view bytes) {
   if (bytes.size() <= kLongestShownOutput) return quotedText(bytes);
   return quotedText(bytes.substr(0, kLongestShownOutput)) + "... (" + std::to_string(bytes.size()) +
          " bytes)";
-}
-
-// The HLT word itself: PC is past it, and one word further when the same
-// word's skip was taken.
-std::uint8_t haltedAt(const Machine& machine) {
-  constexpr std::uint8_t kGroupTwoHalt = 0xF1;
-  const auto before = static_cast<std::uint8_t>(machine.pc - 1);
-  if ((machine.memory[before] & kGroupTwoHalt) == kGroupTwoHalt) return before;
-  return static_cast<std::uint8_t>(machine.pc - 2);
 }
 
 }  // namespace

@@ -29,6 +29,31 @@ export function characterOf(value) {
   return '';
 }
 
+// A byte as a signed number, -128 to 127.
+export function signedValue(value) {
+  return value >= 128 ? value - 256 : value;
+}
+
+// A value as a character only where it is a printable one; a count of -4
+// (252) is no character anyone meant.
+export function printableCharacter(value) {
+  if (value > 32 && value < 127) return `'${String.fromCharCode(value)}'`;
+  return value === 32 ? 'blank' : '';
+}
+
+// A value as the details and a cell's name say it: unsigned, signed when it
+// differs, and the character when it is a printable one.
+export function valueText(value) {
+  const signed = signedValue(value);
+  const character = printableCharacter(value);
+  return `${value}${signed !== value ? ` (${signed})` : ''}${character ? ` ${character}` : ''}`;
+}
+
+// An address as the word notation, its page and its slot.
+export function addressText(address) {
+  return `${wordNotation(address)}, page ${address >> 4} slot ${address & 15}`;
+}
+
 function element(tag, className, text) {
   const made = document.createElement(tag);
   if (className) made.className = className;
@@ -47,7 +72,8 @@ export class Views {
     this.handlers = handlers;
     this.words = null;
     this.memory = null;
-    this.marks = { selected: new Set(), target: -1, current: -1, breakpoints: new Set() };
+    this.marks = { selected: new Set(), target: -1, current: -1, breakpoints: new Set(), halted: -1 };
+    this.showValues = false;
     this.pointed = -1;
     this.buildListing();
     this.buildMap();
@@ -263,7 +289,7 @@ export class Views {
       if (was.kind !== word.kind) {
         was.kind = word.kind;
         cell.dataset.kind = word.kind;
-        cell.textContent = KINDS[word.kind].letter;
+        if (!this.showValues) cell.textContent = KINDS[word.kind].letter;
       }
       const label = this.describe(word);
       if (was.label !== label) {
@@ -280,8 +306,59 @@ export class Views {
       if (word.label) parts.push(`${word.label},`);
       parts.push(word.statement);
     }
+    if (this.showValues) {
+      const value = this.valueAt(word.address);
+      parts.push(value >= 0 ? `value ${valueText(value)}` : 'no value');
+    }
     if (this.marks.breakpoints.has(word.address)) parts.push('(breakpoint)');
+    if (this.marks.halted === word.address) parts.push('(halted here)');
     return parts.join(' ');
+  }
+
+  // The value a word holds: in the machine when one runs, else as assembled
+  // (-1 for a code that is no word).
+  valueAt(address) {
+    if (this.memory) return this.memory[address];
+    const word = this.words[address];
+    return word.listed ? word.value : 0;
+  }
+
+  // The map shows each word's value in the word notation instead of its
+  // kind's letter; the colour still tells the kind.
+  setShowValues(on) {
+    this.showValues = on;
+    this.map.classList.toggle('shows-values', on);
+    if (!this.words) return;
+    for (const word of this.words) {
+      this.cells[word.address].textContent = on ? '' : KINDS[word.kind].letter;
+    }
+    this.cellValues = null;
+    this.renderValues();
+    this.relabelCells();
+  }
+
+  // Writes only the cells whose value changed since they were last shown.
+  renderValues() {
+    if (!this.showValues || !this.words) return;
+    const shown = (this.cellValues ??= Array.from({ length: 256 }, () => null));
+    const changed = [];
+    for (let address = 0; address < 256; address++) {
+      const value = this.valueAt(address);
+      if (shown[address] === value) continue;
+      shown[address] = value;
+      this.cells[address].textContent = value >= 0 ? wordNotation(value) : '?';
+      changed.push(address);
+    }
+    return changed;
+  }
+
+  relabelCells(addresses = null) {
+    if (!this.words || !this.cellShown) return;
+    for (const address of addresses ?? this.words.map((word) => word.address)) {
+      const label = this.describe(this.words[address]);
+      this.cellShown[address].label = label;
+      this.cells[address].setAttribute('aria-label', label);
+    }
   }
 
   // ---- Both ----
@@ -292,8 +369,10 @@ export class Views {
     this.batch(() => {
       this.words = result.words;
       this.memory = null;
+      this.cellValues = null;
       this.renderListing(result);
       this.renderMap();
+      this.renderValues();
       this.dirty = true;
     });
   }
@@ -309,7 +388,8 @@ export class Views {
   }
 
   // Marks: selected (Set of addresses), target (address or -1), current (the
-  // machine's next word or -1), breakpoints (Set of addresses).
+  // machine's next word or -1), breakpoints (Set of addresses), halted (the
+  // HLT word the machine halted at, or -1).
   setMarks(marks) {
     Object.assign(this.marks, marks);
     this.dirty = true;
@@ -319,7 +399,7 @@ export class Views {
   applyMarks() {
     this.dirty = false;
     if (!this.words) return;
-    const { selected, target, current, breakpoints } = this.marks;
+    const { selected, target, current, breakpoints, halted } = this.marks;
     const shown = (this.shownMarks ??= Array.from({ length: 256 }, () => ''));
     for (let address = 0; address < 256; address++) {
       // One string of the word's marks; the nodes change only when it does.
@@ -327,7 +407,8 @@ export class Views {
         (selected.has(address) ? 's' : '') +
         (target === address ? 't' : '') +
         (current === address ? 'c' : '') +
-        (breakpoints.has(address) ? 'b' : '');
+        (breakpoints.has(address) ? 'b' : '') +
+        (halted === address ? 'h' : '');
       if (marks === shown[address]) continue;
       const had = shown[address];
       shown[address] = marks;
@@ -336,13 +417,14 @@ export class Views {
         ['is-target', marks.includes('t')],
         ['is-current', marks.includes('c')],
         ['has-breakpoint', marks.includes('b')],
+        ['is-halted', marks.includes('h')],
       ];
       for (const node of [this.cells[address], this.listingLines[address]]) {
         for (const [name, on] of flags) node.classList.toggle(name, on);
       }
       if (marks.includes('c')) this.listingLines[address].setAttribute('aria-current', 'true');
       else this.listingLines[address].removeAttribute('aria-current');
-      if (had.includes('b') !== marks.includes('b')) {
+      if (had.includes('b') !== marks.includes('b') || had.includes('h') !== marks.includes('h')) {
         const label = this.describe(this.words[address]);
         if (this.cellShown) this.cellShown[address].label = label;
         this.cells[address].setAttribute('aria-label', label);
@@ -374,6 +456,8 @@ export class Views {
         for (const cell of changed) cell.classList.add('flash');
       }
     }
+    const shown = this.renderValues();
+    if (shown && shown.length > 0) this.relabelCells(shown);
     this.showDetails();
   }
 
@@ -402,8 +486,7 @@ export class Views {
     }
     const value = this.memory ? this.memory[address] : word.listed ? word.value : 0;
     if (value >= 0) {
-      const character = characterOf(value);
-      parts.push(`, value ${value}${character ? ` (${character})` : ''}`);
+      parts.push(`, value ${valueText(value)}`);
       if (this.memory && word.listed && word.value >= 0 && word.value !== value) {
         parts.push(` \u2013 assembled as ${word.value}`);
       }
