@@ -188,6 +188,7 @@ AssemblyView assemble(const std::string& source) {
     view.words.call<void>("push", wordView(assembled, address));
   }
   lastAssembled() = assembly.ok ? std::move(assembly.state) : nullptr;
+  const Diagnostic* error = assembly.error();
   lastAssemblyError() = error != nullptr ? std::optional(*error) : std::nullopt;
   return view;
 }
@@ -476,9 +477,15 @@ std::string sliceEndName(SliceEnd end) {
 
 // ---- Exercises ----
 
+// What is wrong with an exercise file, as ovrik --check says it after FILE:LINE: error:.
+struct ExerciseErrorView {
+  std::string message;
+  int line = 0;  // 0 when the fault is the file's as a whole
+};
+
 // An exercise as the page shows it. Texts are the file's bytes (UTF-8).
 struct ExerciseView {
-  val error = val::null();  // an ErrorView (the message without "Error: "), or null
+  val error = val::null();  // an ExerciseErrorView, or null
   std::string title;
   std::string task;           // Markdown
   val starter = val::null();  // the starter source, or null
@@ -495,6 +502,9 @@ struct CheckView {
 };
 
 EMSCRIPTEN_BINDINGS(exercise_views) {
+  value_object<ExerciseErrorView>("ExerciseErrorView")
+      .field("message", &ExerciseErrorView::message)
+      .field("line", &ExerciseErrorView::line);
   value_object<ExerciseView>("ExerciseView")
       .field("error", &ExerciseView::error)
       .field("title", &ExerciseView::title)
@@ -518,7 +528,7 @@ class PageChecker {
     ExerciseView view;
     const auto opened = session_.open(file);
     if (const auto* error = std::get_if<ExerciseError>(&opened)) {
-      view.error = val(ErrorView{error->message, error->line});
+      view.error = val(ExerciseErrorView{error->message, error->line});
       return view;
     }
     const Exercise& exercise = *std::get<const Exercise*>(opened);
