@@ -54,7 +54,7 @@ Explanation explainAssembly(const AssemblyState& state) {
   return explanation;
 }
 
-std::string_view kindName(WordKind kind) {
+std::string_view kindText(WordKind kind) {
   switch (kind) {
     case WordKind::kCode:
       return "code";
@@ -138,8 +138,11 @@ void linkReachedBy(Explanation& explanation) {
 
 // ---- The words of the sentences ----
 
+// The word notation of an address, made without the general wordText's
+// allocations: a program's explanation writes some thousand of them.
 std::string at(int address) {
-  return wordText(static_cast<std::int16_t>(address));
+  return {static_cast<char>('0' + address / 32), static_cast<char>('0' + address / 8 % 4),
+          static_cast<char>('0' + address % 8)};
 }
 std::string pageText(int address) {
   return std::to_string(address / kPageSize);

@@ -35,6 +35,6 @@ Explanation explainAssembly(const AssemblyState& state);
 
 // The kind as the explanation names it: "code", "inserted jump", "data",
 // "variable", "constant", "address constant" or "filler".
-std::string_view kindName(WordKind kind);
+std::string_view kindText(WordKind kind);
 
 }  // namespace ovrik
