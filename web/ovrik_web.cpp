@@ -17,13 +17,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <variant>
+#include <vector>
 
 #include "assemble/assemble.hpp"
 #include "assemble/assemble_source.hpp"
+#include "assemble/explain.hpp"
 #include "driver/driver.hpp"
 #include "machine/load.hpp"
 #include "machine/machine.hpp"
@@ -57,6 +60,14 @@ struct WordView {
   int value = -1;                 // -1: a code that is no word (#12, an empty code)
   val points = val::undefined();  // an address constant: the address it holds
   std::string text;               // the word's line of the listing, without its line end
+  // Why the word is there and what it does, as ovrik --explain says it; the
+  // addresses of the words it reaches and of those that reach it; whether the
+  // assembler rewrote its operand.
+  std::string why;
+  std::string does;
+  val reaches = val::null();    // Uint8Array
+  val reachedBy = val::null();  // Uint8Array
+  bool rewritten = false;
 };
 
 EMSCRIPTEN_BINDINGS(word_view) {
@@ -71,7 +82,12 @@ EMSCRIPTEN_BINDINGS(word_view) {
       .field("line", &WordView::line)
       .field("value", &WordView::value)
       .field("points", &WordView::points)
-      .field("text", &WordView::text);
+      .field("text", &WordView::text)
+      .field("why", &WordView::why)
+      .field("does", &WordView::does)
+      .field("reaches", &WordView::reaches)
+      .field("reachedBy", &WordView::reachedBy)
+      .field("rewritten", &WordView::rewritten);
 }
 
 struct ErrorView {
@@ -127,7 +143,7 @@ std::unique_ptr<AssemblyState>& lastAssembled() {
   return state;
 }
 
-WordView wordView(const AssemblyState* state, int address);
+WordView wordView(const AssemblyState* state, const Explanation* explanation, int address);
 
 // Assembles the source's bytes; the words stay for the machine until the next call.
 AssemblyView assemble(const std::string& source) {
@@ -150,8 +166,11 @@ AssemblyView assemble(const std::string& source) {
     view.firstPage = assembled->firstPage;
     view.lastPage = assembled->lastPage;
   }
+  std::optional<Explanation> explanation;
+  if (assembled != nullptr) explanation = explainAssembly(*assembled);
   for (int address = 0; address < kTableSize; ++address) {
-    view.words.call<void>("push", wordView(assembled, address));
+    view.words.call<void>("push",
+                          wordView(assembled, explanation ? &*explanation : nullptr, address));
   }
   lastAssembled() = assembly.ok ? std::move(assembly.state) : nullptr;
   return view;
@@ -159,9 +178,17 @@ AssemblyView assemble(const std::string& source) {
 
 std::string kindName(WordKind kind);
 
-WordView wordView(const AssemblyState* state, int address) {
+val addressesOf(const std::vector<std::uint8_t>& addresses);
+
+WordView wordView(const AssemblyState* state, const Explanation* explanation, int address) {
   WordView view;
   view.address = address;
+  // A source that does not assemble has words that reach nothing.
+  static const WordReasons kNone;
+  const WordReasons& reasons =
+      explanation != nullptr ? explanation->words[static_cast<std::size_t>(address)] : kNone;
+  view.reaches = addressesOf(reasons.reaches);
+  view.reachedBy = addressesOf(reasons.reachedBy);
   if (state == nullptr || !state->isListed(address)) return view;
   const LineRecord& word = state->codeWord(address / kPageSize, address % kPageSize);
   view.kind = kindName(word.kind);
@@ -179,7 +206,14 @@ WordView wordView(const AssemblyState* state, int address) {
   std::string_view text = line.bytes();
   if (text.ends_with(kLineEnd)) text.remove_suffix(kLineEnd.size());
   view.text = std::string(text);
+  view.why = reasons.why;
+  view.does = reasons.does;
+  view.rewritten = word.operandRewritten;
   return view;
+}
+
+val addressesOf(const std::vector<std::uint8_t>& addresses) {
+  return bytesOf({reinterpret_cast<const char*>(addresses.data()), addresses.size()});
 }
 
 std::string kindName(WordKind kind) {

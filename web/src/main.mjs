@@ -5,6 +5,7 @@ import assemblerApi from '../assembler.js';
 import { createEditor } from './editor.mjs';
 import { sourceSyntax } from './syntax.mjs';
 import { KINDS, Views } from './views.mjs';
+import { marksOf } from './reasons.mjs';
 import { Runner } from './runner.mjs';
 import { download, loadStored, readFragment, shareFragment, store } from './keep.mjs';
 
@@ -152,7 +153,7 @@ for (const [kind, { letter, name }] of Object.entries(KINDS)) {
 }
 
 const views = new Views(
-  { listing: byId('listing'), map: byId('memory'), details: byId('word-details') },
+  { listing: byId('listing'), map: byId('memory'), details: byId('word-details'), reasons: byId('word-why') },
   {
     pick(word) {
       if (word.line > 0) editor.goToLine(word.line);
@@ -174,13 +175,17 @@ const views = new Views(
 
 function updateMarks() {
   if (!result) return;
-  const selected = new Set();
+  // The word chosen in the listing or the map comes first: the details show it.
+  const selected = new Set(selection.address >= 0 ? [selection.address] : []);
   for (const word of result.words) {
     if (word.listed && selection.line > 0 && word.line === selection.line) selected.add(word.address);
   }
-  if (selection.address >= 0) selected.add(selection.address);
   const pointer = [...selected].map((address) => result.words[address]).find((word) => word.kind === 'address');
-  views.setMarks({ selected, target: pointer && pointer.points !== undefined ? pointer.points : -1 });
+  views.setMarks({
+    selected,
+    target: pointer && pointer.points !== undefined ? pointer.points : -1,
+    ...marksOf(result.words, selected),
+  });
 }
 
 function updateBreakpoints() {
@@ -246,6 +251,8 @@ function assembleNow() {
 
 function assembled() {
   views.render(result);
+  // The lines whose instruction the assembler rewrote, each with why.
+  editor.setRewrittenLines(new Map(result.words.filter((word) => word.rewritten).map((word) => [word.line, word.why])));
   if (result.listing) {
     const words = result.words.filter((word) => word.listed).length;
     const pages = result.firstPage < 0 ? 0 : result.lastPage - result.firstPage + 1;

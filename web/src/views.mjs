@@ -1,6 +1,7 @@
 // The listing and the memory map, kept in step with the source: both are
 // built from the words the core reports (kind, source line, listing line),
 // never from reading the listing's text.
+import { showReasons } from './reasons.mjs';
 
 export const KINDS = {
   code: { letter: 'C', name: 'code' },
@@ -40,14 +41,22 @@ function element(tag, className, text) {
 // chosen, toggleBreakpoint(word), show(word or null) when one is pointed at
 // or focused.
 export class Views {
-  constructor({ listing, map, details }, handlers) {
+  constructor({ listing, map, details, reasons }, handlers) {
     this.listing = listing;
     this.map = map;
     this.details = details;
+    this.reasons = reasons;
     this.handlers = handlers;
     this.words = null;
     this.memory = null;
-    this.marks = { selected: new Set(), target: -1, current: -1, breakpoints: new Set() };
+    this.marks = {
+      selected: new Set(),
+      target: -1,
+      current: -1,
+      breakpoints: new Set(),
+      reaches: new Set(), // what the chosen words reach
+      reachedBy: new Set(), // the words that reach them
+    };
     this.pointed = -1;
     this.buildListing();
     this.buildMap();
@@ -281,6 +290,8 @@ export class Views {
       parts.push(word.statement);
     }
     if (this.marks.breakpoints.has(word.address)) parts.push('(breakpoint)');
+    if (this.marks.reaches.has(word.address)) parts.push('(reached by the chosen word)');
+    if (this.marks.reachedBy.has(word.address)) parts.push('(reaches the chosen word)');
     return parts.join(' ');
   }
 
@@ -319,7 +330,7 @@ export class Views {
   applyMarks() {
     this.dirty = false;
     if (!this.words) return;
-    const { selected, target, current, breakpoints } = this.marks;
+    const { selected, target, current, breakpoints, reaches, reachedBy } = this.marks;
     const shown = (this.shownMarks ??= Array.from({ length: 256 }, () => ''));
     for (let address = 0; address < 256; address++) {
       // One string of the word's marks; the nodes change only when it does.
@@ -327,7 +338,9 @@ export class Views {
         (selected.has(address) ? 's' : '') +
         (target === address ? 't' : '') +
         (current === address ? 'c' : '') +
-        (breakpoints.has(address) ? 'b' : '');
+        (breakpoints.has(address) ? 'b' : '') +
+        (reaches.has(address) ? 'r' : '') +
+        (reachedBy.has(address) ? 'f' : '');
       if (marks === shown[address]) continue;
       const had = shown[address];
       shown[address] = marks;
@@ -336,16 +349,26 @@ export class Views {
         ['is-target', marks.includes('t')],
         ['is-current', marks.includes('c')],
         ['has-breakpoint', marks.includes('b')],
+        ['is-reached', marks.includes('r')],
+        ['is-reaching', marks.includes('f')],
       ];
       for (const node of [this.cells[address], this.listingLines[address]]) {
         for (const [name, on] of flags) node.classList.toggle(name, on);
       }
       if (marks.includes('c')) this.listingLines[address].setAttribute('aria-current', 'true');
       else this.listingLines[address].removeAttribute('aria-current');
-      if (had.includes('b') !== marks.includes('b')) {
+      // The cell's name says its breakpoint and its ties to the chosen word.
+      if (['b', 'r', 'f'].some((mark) => had.includes(mark) !== marks.includes(mark))) {
         const label = this.describe(this.words[address]);
         if (this.cellShown) this.cellShown[address].label = label;
         this.cells[address].setAttribute('aria-label', label);
+        // The listing line keeps its text, and says the ties beside it.
+        const ties = [
+          marks.includes('r') ? 'reached by the chosen word' : '',
+          marks.includes('f') ? 'reaches the chosen word' : '',
+        ].filter(Boolean);
+        if (ties.length > 0) this.listingLines[address].setAttribute('aria-description', ties.join(', '));
+        else this.listingLines[address].removeAttribute('aria-description');
       }
     }
     this.showDetails();
@@ -377,6 +400,13 @@ export class Views {
     this.showDetails();
   }
 
+  // A word named in the Word details: chosen, and its cell focused, so that
+  // the keyboard goes on from there.
+  follow(word) {
+    this.handlers.pick(word);
+    this.focusCell(word.address, true);
+  }
+
   point(address) {
     this.pointed = address;
     this.showDetails();
@@ -387,6 +417,9 @@ export class Views {
     if (!this.words) return;
     const selected = [...this.marks.selected];
     const address = this.pointed >= 0 ? this.pointed : selected.length > 0 ? selected[0] : -1;
+    if (this.reasons) {
+      showReasons(this.reasons, this.words[address] ?? null, this.words, (word) => this.follow(word));
+    }
     if (address < 0) {
       this.details.textContent = 'Point at a word or choose a line to see it here.';
       return;

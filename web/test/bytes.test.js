@@ -124,6 +124,24 @@ describe('the words the page shows', () => {
     assert.equal(table.code, '12');
   });
 
+  // The page shows the core's own sentences: word for word what ovrik
+  // --explain printed into NAME.explain, and the same ties between words.
+  for (const expected of cases) {
+    const explained = expected.name.replace(/$/, '.explain');
+    if (!fs.existsSync(path.join(repo, explained))) continue;
+    it(`${expected.name}: every word says why it is there, as ovrik --explain does`, () => {
+      const result = assembler.assemble(expected.source);
+      const lines = latin1(fs.readFileSync(path.join(repo, explained))).split('\n');
+      for (const word of result.words.filter((w) => w.listed)) {
+        const line = lines.find((l) => l.startsWith(`${word.text.slice(0, 3)} `));
+        assert.equal(word.why, line.slice(line.indexOf(' -- ') + 4), word.text);
+        for (const other of word.reaches) assert.ok(result.words[other].reachedBy.includes(word.address));
+      }
+      for (const word of result.words.filter((w) => !w.listed)) assert.equal(word.why, '');
+      assert.ok(result.words.filter((w) => w.rewritten).every((w) => w.why.startsWith(`line ${w.line} wrote `)));
+    });
+  }
+
   it('says which source line an error is about', () => {
     const result = assembler.assemble(Buffer.from('/0\nSTART,  CLA\n        tad X\n        HLT 0\nX,      VAR\n'));
     assert.match(result.error.message, /^Error: Instruction tad is not valid/);
