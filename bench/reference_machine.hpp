@@ -34,10 +34,20 @@ static inline void ref_reset(struct ref_machine* m) {
   }
 }
 
+/* The registers, the halt and the step count live in locals for the whole
+ * run, as a plain interpreter keeps them: a byte written to memory cannot
+ * change them, so the compiler never reads them again. */
 static inline int ref_run(struct ref_machine* m, unsigned long long limit) {
-  while (!m->halted) {
-    if (m->steps >= limit) return REF_STEP_LIMIT;
-    unsigned a = m->pc, w = m->mem[a], e = 0, ac = m->ac, pc = (a + 1) & 255;
+  unsigned pc = m->pc, ac = m->ac, halted = m->halted;
+  unsigned long long steps = m->steps;
+  int end = REF_HALTED;
+  while (!halted) {
+    if (steps >= limit) {
+      end = REF_STEP_LIMIT;
+      break;
+    }
+    unsigned a = pc, w = m->mem[a], e = 0;
+    pc = (a + 1) & 255;
     if (w < 0300) { /* memory reference: a slot of the page of a, maybe through a word */
       e = (a & 0360) | (w & 017);
       if (w & 020) e = m->mem[e];
@@ -69,7 +79,11 @@ static inline int ref_run(struct ref_machine* m, unsigned long long limit) {
         if (!(w & 020)) { /* keyboard */
           int ready = m->key_head[p] < m->key_count[p];
           if (w & 1) {
-            if (!ready) return REF_WAITING;
+            if (!ready) {
+              pc = a; /* the skip waits: the step is not done */
+              end = REF_WAITING;
+              break;
+            }
             pc = (pc + 1) & 255;
           }
           if (w & 2) ac = ready ? m->keys[p][m->key_head[p]] : 0;
@@ -93,16 +107,19 @@ static inline int ref_run(struct ref_machine* m, unsigned long long limit) {
         } else { /* group 2 */
           if (((w & 010) && ac == 0) || ((w & 004) && (ac & 0200))) pc = (pc + 1) & 255;
           if (w & 002) ac = ((ac >> 1) | (ac << 7)) & 255;
-          if (w & 001) m->halted = 1;
+          if (w & 001) halted = 1;
         }
         break;
     }
-    m->ac = (unsigned char)ac;
-    m->pc = (unsigned char)pc;
-    m->steps++;
+    if (end == REF_WAITING) break;
+    steps++;
     for (int d = 0; d < 2; d++) {
       if (m->display_clear_for[d] && --m->display_clear_for[d] == 0) m->display_ready[d] = 1;
     }
   }
-  return REF_HALTED;
+  m->ac = (unsigned char)ac;
+  m->pc = (unsigned char)pc;
+  m->halted = (unsigned char)halted;
+  m->steps = steps;
+  return end;
 }

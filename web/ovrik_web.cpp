@@ -93,12 +93,38 @@ EMSCRIPTEN_BINDINGS(word_view) {
 struct ErrorView {
   std::string message;  // the console's "Error:" line, without its line end
   int line = 0;
+  // The line as the page shows it: a byte that does not print is escaped.
+  std::string shown;
+  val notes = val::array();  // what follows the error, [NoteView]
+};
+
+// A note after the error: what its numbers mean, where to look.
+struct NoteView {
+  int line = 0;
+  std::string text;
 };
 
 EMSCRIPTEN_BINDINGS(error_view) {
   value_object<ErrorView>("ErrorView")
       .field("message", &ErrorView::message)
-      .field("line", &ErrorView::line);
+      .field("line", &ErrorView::line)
+      .field("shown", &ErrorView::shown)
+      .field("notes", &ErrorView::notes);
+  value_object<NoteView>("NoteView").field("line", &NoteView::line).field("text", &NoteView::text);
+}
+
+// A label the source wrote, at the address of its word: what the Labels panel
+// lists. Names the assembler made, and the element names after an array's
+// first word, are left out.
+struct LabelView {
+  std::string name;
+  int address = 0;
+};
+
+EMSCRIPTEN_BINDINGS(label_view) {
+  value_object<LabelView>("LabelView")
+      .field("name", &LabelView::name)
+      .field("address", &LabelView::address);
 }
 
 struct WarningView {
@@ -122,7 +148,8 @@ struct AssemblyView {
   val warnings = val::array();  // [WarningView]
   int firstPage = -1;           // -1 and -1 when no listing is written
   int lastPage = -1;
-  val words = val::array();  // the 256 memory words, [WordView]
+  val words = val::array();   // the 256 memory words, [WordView]
+  val labels = val::array();  // the source's labels in address order, [LabelView]
 };
 
 EMSCRIPTEN_BINDINGS(assembly_view) {
@@ -134,7 +161,8 @@ EMSCRIPTEN_BINDINGS(assembly_view) {
       .field("warnings", &AssemblyView::warnings)
       .field("firstPage", &AssemblyView::firstPage)
       .field("lastPage", &AssemblyView::lastPage)
-      .field("words", &AssemblyView::words);
+      .field("words", &AssemblyView::words)
+      .field("labels", &AssemblyView::labels);
 }
 
 // The last assembly that wrote a listing, for the machine to load.
@@ -144,6 +172,8 @@ std::unique_ptr<AssemblyState>& lastAssembled() {
 }
 
 WordView wordView(const AssemblyState* state, const Explanation* explanation, int address);
+ErrorView errorView(const Assembly& assembly);
+val labelsOf(const AssemblyState& state);
 
 // Assembles the source's bytes; the words stay for the machine until the next call.
 AssemblyView assemble(const std::string& source) {
@@ -152,12 +182,7 @@ AssemblyView assemble(const std::string& source) {
   AssemblyView view;
   view.console = bytesOf(std::string(kDialoguePrompt) + assembly.console);
   view.listing = assembly.listing ? bytesOf(*assembly.listing) : val::null();
-  const Diagnostic* error = assembly.error();
-  if (error != nullptr) {
-    // The console's line as it is, without its line end.
-    std::string line = assembly.console.substr(0, assembly.console.size() - kLineEnd.size());
-    view.error = val(ErrorView{std::move(line), error->line});
-  }
+  if (assembly.error() != nullptr) view.error = val(errorView(assembly));
   for (const Diagnostic& diagnostic : assembly.diagnostics) {
     if (diagnostic.severity != Severity::kWarning) continue;
     view.warnings.call<void>("push", WarningView{diagnostic.line, diagnostic.message});
@@ -165,6 +190,7 @@ AssemblyView assemble(const std::string& source) {
   if (assembled != nullptr) {
     view.firstPage = assembled->firstPage;
     view.lastPage = assembled->lastPage;
+    view.labels = labelsOf(*assembled);
   }
   std::optional<Explanation> explanation;
   if (assembled != nullptr) explanation = explainAssembly(*assembled);
@@ -174,6 +200,36 @@ AssemblyView assemble(const std::string& source) {
   }
   lastAssembled() = assembly.ok ? std::move(assembly.state) : nullptr;
   return view;
+}
+
+// The console's line as it is, without its line end; the diagnostics give
+// the same line escaped, and the notes after it.
+ErrorView errorView(const Assembly& assembly) {
+  ErrorView view;
+  view.message = assembly.console.substr(0, assembly.console.size() - kLineEnd.size());
+  view.line = assembly.error()->line;
+  view.shown = "Error: " + assembly.error()->message;
+  for (const Diagnostic& diagnostic : assembly.diagnostics) {
+    if (diagnostic.severity != Severity::kNote) continue;
+    view.notes.call<void>("push", NoteView{diagnostic.line, diagnostic.message});
+  }
+  return view;
+}
+
+bool isSourceLabel(const LineRecord& word) {
+  return !word.label.empty() && !word.labelMade && !word.label.contains("[") &&
+         word.kind != WordKind::kAddressConstant && word.kind != WordKind::kJump &&
+         word.kind != WordKind::kFiller;
+}
+
+val labelsOf(const AssemblyState& state) {
+  val labels = val::array();
+  for (int address = 0; address < kTableSize; ++address) {
+    if (!state.isListed(address)) continue;
+    const LineRecord& word = state.codeWord(address / kPageSize, address % kPageSize);
+    if (isSourceLabel(word)) labels.call<void>("push", LabelView{word.label.str(), address});
+  }
+  return labels;
 }
 
 std::string kindName(WordKind kind);
@@ -295,6 +351,7 @@ struct StatusView {
   int pc = 0;
   int ac = 0;
   bool halted = false;
+  int haltedAt = -1;  // the address of the HLT word the machine halted at, -1 while it runs
   double steps = 0;
   double stepsBack = 0;                  // how many steps can be taken back
   std::array<double, 2> keysWaiting{};   // keys of each keyboard the program has not read
@@ -309,6 +366,7 @@ EMSCRIPTEN_BINDINGS(status_view) {
       .field("pc", &StatusView::pc)
       .field("ac", &StatusView::ac)
       .field("halted", &StatusView::halted)
+      .field("haltedAt", &StatusView::haltedAt)
       .field("steps", &StatusView::steps)
       .field("stepsBack", &StatusView::stepsBack)
       .field("keysWaiting", &StatusView::keysWaiting)
@@ -407,6 +465,7 @@ StatusView PageMachine::status() const {
   view.pc = machine.pc;
   view.ac = machine.ac;
   view.halted = machine.halted;
+  if (const std::optional<std::uint8_t> at = session_.haltedAt()) view.haltedAt = *at;
   view.steps = static_cast<double>(machine.steps);
   view.stepsBack = static_cast<double>(session_.stepsBack());
   for (std::size_t port = 0; port < 2; ++port) {

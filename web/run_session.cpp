@@ -47,6 +47,7 @@ SliceEnd RunSession::step() {
     case RunEnd::kWaitingForInput:
       return SliceEnd::kWaiting;
     case RunEnd::kStepLimit:
+    case RunEnd::kInterrupted:  // Stop is the page's, between slices
       break;
   }
   return SliceEnd::kStepped;
@@ -115,6 +116,20 @@ void RunSession::show(std::size_t port, std::uint8_t byte) {
   if (shown.size() >= kDisplayKeeps) shown.erase(0, kDisplayKeeps / 2);
   shown.push_back(static_cast<char>(byte));
   ++shownTotal_[port];
+}
+
+// The last copy is at most kCheckpointSteps steps back: the steps from it up
+// to the one before the halt are done again on a copy, with every key typed.
+std::optional<std::uint8_t> RunSession::haltedAt() const {
+  if (!machine_.halted || machine_.steps == 0 || checkpoints_.empty()) return std::nullopt;
+  Machine before = checkpoints_.back().machine;
+  for (std::size_t port = 0; port < 2; ++port) {
+    before.keyboards[port].queue = machine_.keyboards[port].queue;
+  }
+  while (before.steps + 1 < machine_.steps) {
+    if (ovrik::step(before).end == StepEnd::kWaiting) return std::nullopt;
+  }
+  return before.pc;
 }
 
 bool RunSession::anyBreakpoint() const {

@@ -10,6 +10,7 @@
 #include "intake/intake.hpp"
 #include "layout/layout.hpp"
 #include "pools/pools.hpp"
+#include "tables/diagnostics.hpp"
 
 namespace ovrik {
 namespace {
@@ -63,9 +64,11 @@ void runPasses(AssemblyState& state, ByteSource& source) {
   findDoubtfulWords(state);
 }
 
+// A diagnostic shows the bytes that do not print as escapes, so that no
+// front end puts a source's raw bytes on a terminal or in a page.
 void addWarnings(Assembly& assembly) {
-  for (const Warning& warning : assembly.state->warnings) {
-    assembly.diagnostics.push_back({warning.line, Severity::kWarning, warning.text});
+  for (const Warning& warning : shownWarnings(*assembly.state)) {
+    assembly.diagnostics.push_back({warning.line, Severity::kWarning, escapedText(warning.text)});
   }
 }
 
@@ -73,7 +76,10 @@ void addError(Assembly& assembly, const ErrorStop& stop) {
   assembly.console = stop.message + std::string(kLineEnd);
   std::string_view message = stop.message;
   if (message.starts_with("Error: ")) message.remove_prefix(7);
-  assembly.diagnostics.push_back({stop.line, Severity::kError, std::string(message)});
+  assembly.diagnostics.push_back({stop.line, Severity::kError, escapedText(message)});
+  for (const Note& note : stop.notes) {
+    assembly.diagnostics.push_back({note.line, Severity::kNote, escapedText(note.text)});
+  }
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 #include <string_view>
 
 #include "assemble/assemble.hpp"
+#include "assemble/error_notes.hpp"
 #include "intake/intake.hpp"
+#include "tables/diagnostics.hpp"
 #include "tables/mnemonics.hpp"
 
 namespace ovrik {
@@ -81,7 +83,8 @@ void checkMadeEndLabels(const AssemblyState& state) {
     if (clashing != nullptr) {
       errorStop("Error: Label " + name + " clashes with a name the assembler makes in page " +
                     std::to_string(page) + ".",
-                clashing->line);
+                labelLine(state, *clashing),
+                {madeNameNote(name, page, labelLine(state, *clashing))});
     }
   }
 }
@@ -119,16 +122,22 @@ void nameLabelledWords(const AssemblyState& state, AddressTable& addresses) {
   }
 }
 
-std::string addressNamed(const AddressTable& addresses, std::string_view name, std::int32_t line) {
+// word, of page, needs the address of name.
+std::string addressNamed(const AssemblyState& state, const AddressTable& addresses, int page,
+                         const LineRecord& word, std::string_view name, std::int32_t line) {
   const AddressName* entry = addresses.find(name);
-  if (entry == nullptr) errorStop("Error: No label found for " + std::string(name), line);
+  if (entry == nullptr) {
+    errorStop("Error: No label found for " + std::string(name), line,
+              missingLabelNotes(state, page, word, name, line));
+  }
   return wordText(entry->address);
 }
 
-std::string initialisedVariableCode(const AddressTable& addresses, std::string_view value,
-                                    std::int32_t line) {
+std::string initialisedVariableCode(const AssemblyState& state, const AddressTable& addresses,
+                                    int page, const LineRecord& word) {
+  const std::string_view value = word.body.view().substr(4);
   if (isConstantLiteral(value)) return literalCode(value);
-  return addressNamed(addresses, value, line);
+  return addressNamed(state, addresses, page, word, value, word.line);
 }
 
 bool keepsEarlierCode(std::string_view body) {
@@ -137,34 +146,43 @@ bool keepsEarlierCode(std::string_view body) {
 
 // An operand that names no word of the page, the empty one included, is an error:
 // the machine has no other way to reach a word than through its own page.
-int slotLabelled(const AssemblyState& state, int page, std::string_view name, std::int32_t line) {
+int slotLabelled(const AssemblyState& state, int page, std::string_view name,
+                 const LineRecord& word, std::int32_t line) {
   if (!name.empty()) {
     for (int slot = 0; slot < kPageSize; ++slot) {
       if (state.codeWord(page, slot).label == name) return slot;
     }
   }
-  errorStop("Error: Address not found for " + std::string(name) + ".", line);
+  // A word the assembler made has no line: its notes are about the error's line.
+  std::vector<Note> notes = missingAddressNotes(page, word, name);
+  for (Note& note : notes) note.line = note.line != 0 ? note.line : line;
+  errorStop("Error: Address not found for " + std::string(name) + ".", line, std::move(notes));
 }
 
 std::string memoryReferenceCode(const AssemblyState& state, int page, std::string_view operation,
-                                std::string_view operand, std::int32_t line) {
+                                std::string_view operand, const LineRecord& word,
+                                std::int32_t line) {
   const bool indirect = operand.starts_with("I ");
   if (indirect) operand.remove_prefix(2);
-  const int target = slotLabelled(state, page, operand, line);
+  const int target = slotLabelled(state, page, operand, word, line);
   const auto flagAndSlot = static_cast<std::int16_t>((indirect ? kPageSize : 0) + target);
   return std::string(operation) + wordText(flagAndSlot).substr(1);
 }
 
 // Port 1 sets bit 3, the middle digit's low bit.
-std::string inputOutputCode(std::string_view code, std::string_view port, std::int32_t line) {
+std::string inputOutputCode(std::string_view code, std::string_view port, const LineRecord& word,
+                            std::int32_t line) {
   std::string result(code);
   if (port == "1") {
     result[1] = result[1] == '0' ? '1' : '3';
   } else if (port != "0") {
-    errorStop("Error: IOT port " + std::string(port) + " is not valid.", line);
+    errorStop("Error: IOT port " + std::string(port) + " is not valid.", line,
+              iotPortNotes(word, port));
   }
   return result;
 }
+
+std::int32_t madeWordLine(const AssemblyState& state, int page, std::string_view operand);
 
 std::string instructionCode(const AssemblyState& state, int page, int slot) {
   const LineRecord& word = state.codeWord(page, slot);
@@ -173,16 +191,29 @@ std::string instructionCode(const AssemblyState& state, int page, int slot) {
   const std::string_view name = body.substr(0, blank);
   const std::string_view operand =
       blank == std::string_view::npos ? std::string_view() : body.substr(blank + 1);
+  const std::int32_t line = word.line != 0 ? word.line : madeWordLine(state, page, operand);
 
   const Mnemonic* mnemonic = findMnemonic(name);
   if (mnemonic == nullptr) {
     errorStop("Error: Instruction " + std::string(name) + " is not valid in page " +
                   std::to_string(page) + " line " + std::to_string(slot) + ".",
-              word.line);
+              line, invalidInstructionNotes(page, slot, word, name));
   }
-  if (mnemonic->isInputOutput()) return inputOutputCode(mnemonic->code, operand, word.line);
+  if (mnemonic->isInputOutput()) return inputOutputCode(mnemonic->code, operand, word, line);
   if (!mnemonic->isMemoryReference()) return std::string(mnemonic->code);
-  return memoryReferenceCode(state, page, mnemonic->code, operand, word.line);
+  return memoryReferenceCode(state, page, mnemonic->code, operand, word, line);
+}
+
+// A word the assembler made (the jump over a page's data) has no line of its
+// own: a message about it points at the label its operand names, which may
+// have been cut at 47 characters, else at its page's directive.
+std::int32_t madeWordLine(const AssemblyState& state, int page, std::string_view operand) {
+  if (operand.starts_with("I ")) operand.remove_prefix(2);
+  for (int slot = 0; slot < kPageSize && !operand.empty(); ++slot) {
+    const LineRecord& word = state.codeWord(page, slot);
+    if (word.line != 0 && word.label.startsWith(operand)) return labelLine(state, word);
+  }
+  return state.directiveLine[static_cast<std::size_t>(page)];
 }
 
 void assembleWord(AssemblyState& state, const AddressTable& addresses, int page, int slot) {
@@ -193,9 +224,9 @@ void assembleWord(AssemblyState& state, const AddressTable& addresses, int page,
     // A constant made for an inserted jump has no source line: its page's directive stands in.
     const std::int32_t line =
         word.line != 0 ? word.line : state.directiveLine[static_cast<std::size_t>(page)];
-    word.code = addressNamed(addresses, word.label, line);
+    word.code = addressNamed(state, addresses, page, word, word.label, line);
   } else if (body.starts_with("VAR=")) {
-    word.code = initialisedVariableCode(addresses, body.substr(4), word.line);
+    word.code = initialisedVariableCode(state, addresses, page, word);
   } else if (!keepsEarlierCode(body)) {
     word.code = instructionCode(state, page, slot);
   }

@@ -12,6 +12,7 @@ namespace {
 void warnOfLabelsDefinedTwice(AssemblyState& state, int page);
 void warnOfFarReferencesToSeveralPages(AssemblyState& state, int page);
 void warnOfCodesThatAreNoWords(AssemblyState& state, int page);
+void warnOfAProgramWithoutWords(AssemblyState& state);
 
 }  // namespace
 
@@ -21,6 +22,7 @@ void findDoubtfulWords(AssemblyState& state) {
     warnOfFarReferencesToSeveralPages(state, page);
     warnOfCodesThatAreNoWords(state, page);
   }
+  warnOfAProgramWithoutWords(state);
   std::stable_sort(state.warnings.begin(), state.warnings.end(),
                    [](const Warning& a, const Warning& b) { return a.line < b.line; });
 }
@@ -36,11 +38,14 @@ void warnOfLabelsDefinedTwice(AssemblyState& state, int page) {
     for (int earlier = 0; earlier < slot; ++earlier) {
       const LineRecord& first = state.codeWord(page, earlier);
       if (first.label != word.label) continue;
-      if (first.line != word.line) {
-        addWarning(state, word.line,
+      const std::int32_t line = labelLine(state, word);
+      const std::int32_t firstLine = labelLine(state, first);
+      if (firstLine != line) {
+        addWarning(state, line,
                    "label " + shownText(word.label) + " is defined twice in page " +
-                       std::to_string(page) + "; the one on line " + std::to_string(first.line) +
-                       " is used");
+                       std::to_string(page) + "; the one on line " + std::to_string(firstLine) +
+                       " is used",
+                   WarningKind::kLabelTwice);
       }
       break;
     }
@@ -68,7 +73,8 @@ void warnOfFarReferencesToSeveralPages(AssemblyState& state, int page) {
     addWarning(state, word.line,
                shownText(target) + " is defined in pages " + listed(pages) +
                    "; the reference from page " + std::to_string(page) +
-                   " goes to the one in page " + std::to_string(pages.front()));
+                   " goes to the one in page " + std::to_string(pages.front()),
+               WarningKind::kFarReference);
   }
 }
 
@@ -117,8 +123,24 @@ void warnOfCodesThatAreNoWords(AssemblyState& state, int page) {
     const bool known =
         std::any_of(state.warnings.begin(), state.warnings.end(),
                     [&](const Warning& w) { return w.line == word.line && w.text == text; });
-    if (!known) addWarning(state, word.line, text);
+    if (!known) addWarning(state, word.line, text, WarningKind::kCodeNoWord);
   }
+}
+
+// Page directives followed by comments only, or by variables and constants no
+// instruction uses, give a listing without a word: nothing to run.
+void warnOfAProgramWithoutWords(AssemblyState& state) {
+  for (int page = state.firstPage; page <= state.lastPage; ++page) {
+    for (int slot = 0; slot < state.listedWords(page); ++slot) {
+      const WordKind kind = state.codeWord(page, slot).kind;
+      if (kind != WordKind::kFiller && kind != WordKind::kJump) return;
+    }
+  }
+  if (state.firstPage > state.lastPage) return;  // the reader has warned of no page directive
+  addWarning(state, 0,
+             "the program has no words: nothing after its page directives goes into memory, so "
+             "the listing holds no word to run",
+             WarningKind::kNoWords);
 }
 
 }  // namespace

@@ -38,7 +38,8 @@ constexpr std::string_view kHelp =
     "Diagnostics go to standard error as FILE:LINE: error: MESSAGE. Exit status:\n"
     "0 every file assembled, 1 a file did not, 2 a usage error. A source that\n"
     "does not assemble leaves no listing: an older one is removed.\n"
-    "--run ends with 0 halted, 2 waiting for input, 3 step limit, 1 an error.\n";
+    "--run ends with 0 halted, 2 waiting for input, 3 step limit, 130 interrupted\n"
+    "(Ctrl-C), 1 an error; `ovrik --run --help` tells more.\n";
 
 constexpr int kUsageError = 2;
 

@@ -183,6 +183,7 @@ void CheckRun::compareEnd(std::vector<std::string>& differences) const {
       if (wantsHalt) differences.push_back("waiting for input at " + address(machine_.pc));
       return;
     case RunEnd::kStepLimit:
+    case RunEnd::kInterrupted:  // a check is never interrupted
       break;
   }
   differences.push_back(std::string(wantsHalt ? "did not halt" : "did not wait for input") +
@@ -254,13 +255,10 @@ std::string shownOutput(std::string_view bytes) {
          " bytes)";
 }
 
-// The HLT word itself: PC is past it, and one word further when the same
-// word's skip was taken.
+// The HLT word itself, as the machine noted it: PC is past it, and one word
+// further when the same word's skip was taken, over a word that may be a HLT too.
 std::uint8_t haltedAt(const Machine& machine) {
-  constexpr std::uint8_t kGroupTwoHalt = 0xF1;
-  const auto before = static_cast<std::uint8_t>(machine.pc - 1);
-  if ((machine.memory[before] & kGroupTwoHalt) == kGroupTwoHalt) return before;
-  return static_cast<std::uint8_t>(machine.pc - 2);
+  return machine.haltedAt;
 }
 
 }  // namespace

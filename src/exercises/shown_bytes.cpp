@@ -48,7 +48,7 @@ namespace {
 
 // The length of the printable character at `at` (0 when the byte there must
 // be escaped): a printable ASCII byte, or a whole UTF-8 sequence, shortest
-// form, that decodes to a character beyond the C1 controls, no surrogate, no
+// form, that decodes to a character beyond the controls 128 to 159, no surrogate, no
 // noncharacter U+FFFE or U+FFFF.
 std::size_t printableSequence(std::string_view bytes, std::size_t at) {
   const auto lead = static_cast<unsigned char>(bytes[at]);

@@ -20,6 +20,7 @@ bool isConstantLiteral(std::string_view text);
 struct IntegerReading {
   std::int16_t value = 0;  // 0 whenever the reading failed
   bool ok = false;
+  std::int64_t whole = 0;  // the number before it is reduced to 16 bits
 };
 // Decimal, "$" hexadecimal or "%" binary, with optional leading blanks and sign;
 // the number is reduced to its lowest 16 bits.

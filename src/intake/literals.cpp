@@ -88,8 +88,10 @@ IntegerReading readInteger(std::string_view text) {
     number = number * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
     if (number > limit) return {};
   }
+  const std::int64_t whole =
+      negative ? -static_cast<std::int64_t>(number) : static_cast<std::int64_t>(number);
   if (negative) number = ~number + 1;  // two's complement; only the low 16 bits are kept
-  return {static_cast<std::int16_t>(static_cast<std::uint16_t>(number & 0xFFFFU)), true};
+  return {static_cast<std::int16_t>(static_cast<std::uint16_t>(number & 0xFFFFU)), true, whole};
 }
 
 }  // namespace ovrik

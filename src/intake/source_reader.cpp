@@ -5,6 +5,7 @@
 
 #include "intake/intake.hpp"
 #include "intake/source_lines.hpp"
+#include "intake/source_warnings.hpp"
 
 namespace ovrik {
 namespace {
@@ -40,13 +41,14 @@ void readSource(AssemblyState& state, ByteSource& source) {
   if (state.firstPage > state.lastPage) {
     addWarning(state, 0,
                "no page directive (a line \"/0\" to \"/15\"): nothing is assembled and the "
-               "listing is empty");
+               "listing is empty",
+               WarningKind::kNoPageDirective);
   }
 }
 
 namespace {
 
-void selectPageNamedBy(ReaderState& reader, std::string_view comment);
+bool selectPageNamedBy(ReaderState& reader, std::string_view comment);
 bool isBlankOnly(std::string_view text);
 LineText normalisedBlanks(std::string_view text);
 void classifyLine(ReaderState& reader, LineRecord& record, std::string_view text);
@@ -58,7 +60,10 @@ void handleLine(ReaderState& reader, std::string_view line) {
   const std::size_t slash = line.find('/');
   if (slash != std::string_view::npos) {
     comment = line.substr(slash + 1);
-    if (slash == 0) selectPageNamedBy(reader, comment);
+    if (slash == 0) {
+      const bool namesAPage = selectPageNamedBy(reader, comment);
+      warnOfDirectiveLikeComment(reader.tables, reader.lineNumber, comment, namesAPage);
+    }
     line = line.substr(0, slash);
   }
   if (isBlankOnly(line)) return;
@@ -66,6 +71,7 @@ void handleLine(ReaderState& reader, std::string_view line) {
   const std::size_t comma = line.find(',');
   if (comma != std::string_view::npos) {
     label = line.substr(0, comma);
+    warnOfLabelNotInColumnOne(reader.tables, reader.lineNumber, label);
     line.remove_prefix(comma + 1);
     if (isBlankOnly(line)) return;  // a label alone is lost with its line
   }
@@ -78,10 +84,11 @@ void handleLine(ReaderState& reader, std::string_view line) {
   classifyLine(reader, record, text);
 }
 
-// The page a comment in column 1 names, read as the 47 bytes the record keeps.
-void selectPageNamedBy(ReaderState& reader, std::string_view comment) {
+// The page a comment in column 1 names, read as the 47 bytes the record keeps;
+// false when it names none.
+bool selectPageNamedBy(ReaderState& reader, std::string_view comment) {
   const IntegerReading reading = readInteger(comment.substr(0, kFieldLength));
-  if (!reading.ok || reading.value < 0 || reading.value >= kPageCount) return;
+  if (!reading.ok || reading.value < 0 || reading.value >= kPageCount) return false;
   const std::int16_t page = reading.value;
   AssemblyState& tables = reader.tables;
   reader.currentPage = page;
@@ -91,6 +98,7 @@ void selectPageNamedBy(ReaderState& reader, std::string_view comment) {
   tables.fill(kDataStart, page) = reader.dataFiled;
   tables.firstPage = std::min(tables.firstPage, page);
   tables.lastPage = std::max(tables.lastPage, page);
+  return true;
 }
 
 bool isBlank(char c) {
@@ -125,11 +133,15 @@ void fileCode(ReaderState& reader, LineRecord& record, std::string_view text);
 void classifyLine(ReaderState& reader, LineRecord& record, std::string_view text) {
   AssemblyState& tables = reader.tables;
   if (isVariable(text)) {
+    if (text.starts_with("VAR=") && isConstantLiteral(text.substr(4))) {
+      warnOfLiteralThatDoesNotFit(tables, record.line, text.substr(4));
+    }
     record.code = "000";
     record.kind = WordKind::kVariable;
     fileCounted(tables, kVariableTable, record, "Error: Too many variables.");
   } else if (isConstantLiteral(text) && reader.tableEntriesLeft == 0) {
     record.code = literalCode(text);
+    warnOfLiteralThatDoesNotFit(tables, record.line, text);
     record.kind = WordKind::kConstant;
     fileCounted(tables, kConstantTable, record, "Error: Too many constants.");
   } else if (text.starts_with(kArrayStart) || text.starts_with(kTableStart) ||
@@ -161,7 +173,8 @@ void warnOfNameTakenBefore(AssemblyState& tables, const LineRecord& record) {
       if (earlier.label != record.label) continue;
       addWarning(tables, record.line,
                  "label " + shownText(record.label) + " is defined twice; the one on line " +
-                     std::to_string(earlier.line) + " is used");
+                     std::to_string(earlier.line) + " is used",
+                 WarningKind::kLabelTwice);
       return;
     }
   }
@@ -182,6 +195,7 @@ void fileData(ReaderState& reader, LineRecord& record, std::string_view text) {
     reader.tableEntriesLeft = tableHeadCount(text);
   } else if (reader.tableEntriesLeft > 0) {
     record.code = literalCode(text);
+    if (isConstantLiteral(text)) warnOfLiteralThatDoesNotFit(reader.tables, record.line, text);
     --reader.tableEntriesLeft;
   }
   if (reader.currentPage == kNoPage) {  // before any page: classified, never stored
@@ -211,7 +225,8 @@ void fileCode(ReaderState& reader, LineRecord& record, std::string_view text) {
 
 void warnIgnoredBeforeFirstPage(const ReaderState& reader, const LineRecord& record) {
   addWarning(reader.tables, record.line,
-             quoted(record.body) + " comes before the first page directive and is not assembled");
+             quoted(record.body) + " comes before the first page directive and is not assembled",
+             WarningKind::kBeforeFirstPage);
 }
 
 // Only blanks part a label, a mnemonic and an operand: "START,<tab>CLA" is the
@@ -220,7 +235,8 @@ void warnOfTabs(const ReaderState& reader, const LineRecord& record) {
   if (!record.body.contains("\t")) return;
   addWarning(reader.tables, record.line,
              "the statement " + quoted(record.body) +
-                 " holds a tab, which is a character like any other, not a blank");
+                 " holds a tab, which is a character like any other, not a blank",
+             WarningKind::kTab);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "intake/intake.hpp"
 #include "layout/layout.hpp"
@@ -131,15 +132,18 @@ std::size_t appendTable(DataBlock& block, std::span<const LineRecord> entries,
 std::int32_t placeIntoPage(AssemblyState& state, int page, const DataBlock& block,
                            std::int32_t taken);
 bool acceptsContinuation(const AssemblyState& state, int page);
+std::vector<Note> continuationNotes(const AssemblyState& state, int home, int page,
+                                    const DataBlock& block, std::int32_t taken);
 
 void placeDataBlock(AssemblyState& state, int page, const DataBlock& block) {
+  const int home = page;
   std::int32_t taken = placeIntoPage(state, page, block, 0);
   while (taken < block.length) {
     ++page;
     if (!acceptsContinuation(state, page)) {
       errorStop("Error: " + block.kind + block.name + " can't continue into page " +
                     std::to_string(page) + ".",
-                block.line);
+                block.line, continuationNotes(state, home, page, block, taken));
     }
     taken = placeIntoPage(state, page, block, taken);
   }
@@ -168,6 +172,29 @@ std::int32_t placeIntoPage(AssemblyState& state, int page, const DataBlock& bloc
 // program's last page, whose words the listing would not show.
 bool acceptsContinuation(const AssemblyState& state, int page) {
   return page <= state.lastPage && state.fill(kInsertionPoint, page) == 0;
+}
+
+// How much did not fit, and why the next page cannot take the rest.
+std::vector<Note> continuationNotes(const AssemblyState& state, int home, int page,
+                                    const DataBlock& block, std::int32_t taken) {
+  const std::string before = std::to_string(page - 1);
+  const std::string held =
+      page - 1 == home ? "page " + before + " has room for "
+                       : "pages " + std::to_string(home) + " to " + before + " have room for ";
+  std::vector<Note> notes{{block.line, "the arrays and tables of page " + std::to_string(home) +
+                                           " take " + std::to_string(block.length) + " words; " +
+                                           held + std::to_string(taken) + " of them"}};
+  if (page > state.lastPage) {
+    notes.push_back({block.line, "page " + std::to_string(page) +
+                                     " comes after the program's last page, " +
+                                     std::to_string(state.lastPage) + ", so it takes no data"});
+  } else {
+    notes.push_back({state.directiveLine[static_cast<std::size_t>(page)],
+                     "control can run on into page " + std::to_string(page) + " from page " +
+                         before + ", so page " + std::to_string(page) +
+                         " cannot begin with data: end page " + before + " with HLT 0 or a JMP"});
+  }
+  return notes;
 }
 
 }  // namespace

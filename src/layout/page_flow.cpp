@@ -59,7 +59,7 @@ void insertJumpOverInsertionPoint(AssemblyState& state, int page) {
   if (jumpSlot < 0) {
     errorStop("Error: No place for a jump in page " + std::to_string(page) + ".", directive);
   }
-  checkPageCapacity(state, page, 1, directive);
+  checkPageCapacity(state, page, 1, directive, WordKind::kJump);
   moveWordsUp(state, page, jumpSlot, 1);
   ++state.fill(kCodeCount, page);
 

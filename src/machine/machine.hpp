@@ -78,6 +78,7 @@ struct Machine {
   std::uint8_t ac = 0;
   std::uint8_t pc = 0;
   bool halted = false;
+  std::uint8_t haltedAt = 0;  // the address of the HLT word, once halted
   std::uint64_t steps = 0;
   std::array<Keyboard, 2> keyboards;
   std::array<Display, 2> displays;
@@ -105,7 +106,9 @@ struct StepResult {
 // One step. Allocates nothing: a written byte is left in AC for the caller.
 StepResult step(Machine& machine);
 
-enum class RunEnd : std::uint8_t { kHalted, kWaitingForInput, kStepLimit };
+// kInterrupted is the user's end (Ctrl-C, Stop): the machine never reaches it
+// on its own, a runner reports it between steps.
+enum class RunEnd : std::uint8_t { kHalted, kWaitingForInput, kStepLimit, kInterrupted };
 
 struct RunResult {
   RunEnd end = RunEnd::kStepLimit;

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "pools/pools.hpp"
+#include "tables/diagnostics.hpp"
 #include "tables/mnemonics.hpp"
 
 namespace ovrik {
@@ -102,7 +103,7 @@ const LineRecord& firstNamedInPage(const AssemblyState& state, int page, std::st
 [[noreturn]] void reportClash(std::string_view name, int page, std::int32_t line) {
   errorStop("Error: Label " + std::string(name) +
                 " clashes with a name the assembler makes in page " + std::to_string(page) + ".",
-            line);
+            line, {madeNameNote(name, page, line)});
 }
 
 // X + "A" names the word that holds the address of X. A word of the page that
@@ -110,7 +111,9 @@ const LineRecord& firstNamedInPage(const AssemblyState& state, int page, std::st
 void checkOwnAddressConstant(const AssemblyState& state, int page, const std::string& target) {
   const std::string name = target + "A";
   const LineRecord& named = firstNamedInPage(state, page, name);
-  if (named.body != FieldText("A(" + target + ")")) reportClash(named.label, page, named.line);
+  if (named.body != FieldText("A(" + target + ")")) {
+    reportClash(named.label, page, labelLine(state, named));
+  }
 }
 
 const LineRecord* declaredElsewhere(const AssemblyState& state, std::string_view name,
@@ -124,7 +127,7 @@ void checkMadeAddressConstantIsMeant(const AssemblyState& state, int page,
       state.word(kPoolTable, page, findInPage(state, page, kPoolTable, operand));
   if (pooled.kind != WordKind::kAddressConstant) return;
   const LineRecord* declared = declaredElsewhere(state, operand, pooled.body);
-  if (declared != nullptr) reportClash(declared->label, page, declared->line);
+  if (declared != nullptr) reportClash(declared->label, page, labelLine(state, *declared));
 }
 
 bool isWrittenInTheSource(const LineRecord& word) {
@@ -179,7 +182,7 @@ void placePool(AssemblyState& state, int page) {
   // Checked before anything moves, so a page that cannot take its pool is left as
   // it was. The pool as a whole does not fit, so the message names the page's directive.
   if (state.fill(kPoolCount, page) > freeWords) {
-    reportWordCountExceeded(page, state.directiveLine[static_cast<std::size_t>(page)]);
+    reportWordCountExceeded(state, page, state.directiveLine[static_cast<std::size_t>(page)]);
   }
   const int at = insertionPointOf(state, page);
   padPool(state, page, freeWords, at == 0);

@@ -1,10 +1,13 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "pools/pools.hpp"
+#include "tables/diagnostics.hpp"
 
 namespace ovrik {
 namespace {
@@ -67,7 +70,8 @@ void appendToPool(AssemblyState& state, int page, const LineRecord& entry) {
   // Each word of a page brings at most one entry, so a full pool means a page past
   // its 16 words; it could never be placed, and the slot after it is another page's.
   if (count >= kPageSize) {
-    reportWordCountExceeded(page, state.directiveLine[static_cast<std::size_t>(page)]);
+    reportWordCountExceeded(state, page, state.directiveLine[static_cast<std::size_t>(page)], 1,
+                            entry.kind);
   }
   state.word(kPoolTable, page, count) = entry;
   ++count;
@@ -79,6 +83,8 @@ namespace {
 constexpr std::size_t kIndirectPrefixLength = 6;
 
 void bringPointerIntoPool(AssemblyState& state, int page, const LineRecord& instruction);
+std::vector<Note> pointerNotes(const AssemblyState& state, std::string_view name,
+                               std::int32_t line);
 
 void buildPagePool(AssemblyState& state, int page) {
   state.fill(kPoolCount, page) = 0;
@@ -103,7 +109,28 @@ void bringPointerIntoPool(AssemblyState& state, int page, const LineRecord& inst
   }
   errorStop("Error: No variable or constant for " + std::string(name) + " in page " +
                 std::to_string(page) + ".",
-            instruction.line);
+            instruction.line, pointerNotes(state, name, instruction.line));
+}
+
+// Where the pointer is, when it is somewhere: a variable another page took
+// first, or a word of another page.
+std::vector<Note> pointerNotes(const AssemblyState& state, std::string_view name,
+                               std::int32_t line) {
+  const std::string text(name);
+  if (const std::optional<Placed> found = labelled(state, name); found && found->page >= 0) {
+    const std::string other = std::to_string(found->page);
+    if (found->table == kPoolTable && found->record->kind == WordKind::kVariable) {
+      return {{found->record->line, text + " is a variable, and page " + other +
+                                        " took it first: a variable lives in one page only, "
+                                        "so give this page a pointer of its own"}};
+    }
+    return {{found->record->line,
+             text + " is a word of page " + other +
+                 ": the pointer of an indirect instruction must be a word of its own page, "
+                 "or a variable or constant"}};
+  }
+  if (const std::optional<Note> nearMiss = nearMissOf(state, name)) return {*nearMiss};
+  return {{line, "no line declares " + text}};
 }
 
 // A variable lives in one page only: once a page has it, no other page may take it.

@@ -1,7 +1,10 @@
 #include "tables/tables.hpp"
 
+#include <algorithm>
 #include <string>
 #include <utility>
+
+#include "tables/diagnostics.hpp"
 
 namespace ovrik {
 
@@ -25,12 +28,27 @@ const Table& AssemblyState::table(TableId id) const {
   return constantTable;
 }
 
-void errorStop(std::string message, std::int32_t line) {
-  throw ErrorStop{std::move(message), line};
+void errorStop(std::string message, std::int32_t line, std::vector<Note> notes) {
+  throw ErrorStop{std::move(message), line, std::move(notes)};
 }
 
-void addWarning(AssemblyState& state, std::int32_t line, std::string text) {
-  if (state.warnings.size() < kTableSize) state.warnings.push_back({line, std::move(text)});
+std::int32_t labelLine(const AssemblyState& state, const LineRecord& word) {
+  if (word.kind != WordKind::kData || word.label.empty()) return word.line;
+  const std::string_view label = word.label;
+  const std::string_view name = label.substr(0, label.find('['));
+  std::int32_t declaration = 0;
+  for (const LineRecord& entry : state.dataTable) {
+    if (entry.line == word.line && entry.body.startsWith(kArrayStart)) return word.line;
+    const bool earlierTable = entry.line < word.line && entry.body.startsWith(kTableStart);
+    if (earlierTable && entry.label == name) declaration = std::max(declaration, entry.line);
+  }
+  return declaration != 0 ? declaration : word.line;
+}
+
+void addWarning(AssemblyState& state, std::int32_t line, std::string text, WarningKind kind) {
+  std::int32_t& given = state.warningsGiven[static_cast<std::size_t>(kind)];
+  if (given < kTableSize) state.warnings.push_back({line, std::move(text), kind});
+  ++given;
 }
 
 std::string shownText(std::string_view text) {
@@ -52,12 +70,17 @@ std::string quoted(std::string_view text) {
   return shown;
 }
 
-void checkPageCapacity(const AssemblyState& state, int page, int adding, std::int32_t line) {
-  if (state.fill(kCodeCount, page) + adding > kPageSize) reportWordCountExceeded(page, line);
+void checkPageCapacity(const AssemblyState& state, int page, int adding, std::int32_t line,
+                       WordKind addingKind) {
+  if (state.fill(kCodeCount, page) + adding > kPageSize) {
+    reportWordCountExceeded(state, page, line, adding, addingKind);
+  }
 }
 
-void reportWordCountExceeded(int page, std::int32_t line) {
-  errorStop("Error: Word count exceeded in page " + std::to_string(page) + ".", line);
+void reportWordCountExceeded(const AssemblyState& state, int page, std::int32_t line, int adding,
+                             WordKind addingKind) {
+  errorStop("Error: Word count exceeded in page " + std::to_string(page) + ".", line,
+            {pageNeedNote(state, page, adding, addingKind)});
 }
 
 }  // namespace ovrik

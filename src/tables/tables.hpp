@@ -71,13 +71,40 @@ enum FillRow : std::int16_t {
 
 using Table = std::array<LineRecord, kTableSize>;
 
+// What a warning is about: a source that repeats one slip hundreds of times
+// is shown a few of each kind, and how many more there are.
+enum class WarningKind : std::uint8_t {
+  kOther,
+  kLabelTwice,
+  kFarReference,
+  kTab,
+  kNoPageDirective,
+  kBeforeFirstPage,
+  kCodeNoWord,
+  kCommaNotInColumnOne,
+  kDirectiveLike,
+  kLiteral,
+  kNoWords,
+};
+inline constexpr std::size_t kWarningKinds = 11;
+
 // Something in the source that assembles but is likely not what was meant.
 // The dialogue never shows warnings; the command line and the playground do.
 struct Warning {
   std::int32_t line = 0;  // the source line, 0 when none applies
   std::string text;
+  WarningKind kind = WarningKind::kOther;
 
   friend bool operator==(const Warning&, const Warning&) = default;
+};
+
+// A line that follows an error, in the form compilers use: where to look, and
+// what the error's words and numbers mean. The dialogue never shows notes.
+struct Note {
+  std::int32_t line = 0;  // the source line, 0 when none applies
+  std::string text;
+
+  friend bool operator==(const Note&, const Note&) = default;
 };
 
 // Everything the passes share. The driver owns one and hands it to every pass.
@@ -98,6 +125,8 @@ struct AssemblyState {
   // Pages whose inserted jump names the "END" + page the layout made.
   std::array<bool, kPageCount> endLabelMade{};
   std::vector<Warning> warnings;
+  // Every warning given, of each kind, kept or not.
+  std::array<std::int32_t, kWarningKinds> warningsGiven{};
 
   friend bool operator==(const AssemblyState&, const AssemblyState&) = default;
 
@@ -144,6 +173,7 @@ struct AssemblyState {
 struct ErrorStop {
   std::string message;    // the whole line, without its line end
   std::int32_t line = 0;  // the source line it is about, 0 when none applies
+  std::vector<Note> notes{};
 };
 
 // A file operation failed; the run ends with a "Runtime error" line.
@@ -153,16 +183,28 @@ struct FileFailure {
 };
 
 // Stops the run: the driver writes the message as the run's only "Error:" line.
-[[noreturn]] void errorStop(std::string message, std::int32_t line = 0);
+[[noreturn]] void errorStop(std::string message, std::int32_t line = 0,
+                            std::vector<Note> notes = {});
 
 // Stops the run when page would hold more than 16 words once `adding` more
-// words are in. Asked before a word is stored, so the 17th word never lands;
-// line is the source line of the word that does not fit.
-void checkPageCapacity(const AssemblyState& state, int page, int adding = 0, std::int32_t line = 0);
-[[noreturn]] void reportWordCountExceeded(int page, std::int32_t line = 0);
+// words of that kind are in. Asked before a word is stored, so the 17th word
+// never lands; line is the source line of the word that does not fit.
+void checkPageCapacity(const AssemblyState& state, int page, int adding = 0, std::int32_t line = 0,
+                       WordKind addingKind = WordKind::kCode);
+// The error's note counts what the page needs by kind, from its words, its
+// pool and the word being added.
+[[noreturn]] void reportWordCountExceeded(const AssemblyState& state, int page, std::int32_t line,
+                                          int adding = 0, WordKind addingKind = WordKind::kCode);
 
-// Keeps a warning; a source can give any number, the first 256 are kept.
-void addWarning(AssemblyState& state, std::int32_t line, std::string text);
+// The source line that holds a word's label, for a message about the label:
+// the word's own line, but the TABLE line for the elements of a table, whose
+// words carry the lines of their entries.
+std::int32_t labelLine(const AssemblyState& state, const LineRecord& word);
+
+// Keeps a warning; a source can give any number, the first 256 of each kind
+// are kept and all are counted.
+void addWarning(AssemblyState& state, std::int32_t line, std::string text,
+                WarningKind kind = WarningKind::kOther);
 // A text as a warning shows it: a tab as "\t"; quoted, in double quotes.
 std::string shownText(std::string_view text);
 std::string quoted(std::string_view text);

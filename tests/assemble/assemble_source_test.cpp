@@ -21,11 +21,12 @@ TEST(AssembleSource, AnErrorComesAfterTheWarningsAndKeepsTheStateAsFarAsItGot) {
   const Assembly assembly = assembleSource("CLA\n/1\nX, CLA\n JMP NOWHERE\n");
   EXPECT_FALSE(assembly.ok);
   EXPECT_FALSE(assembly.listing);
-  ASSERT_EQ(assembly.diagnostics.size(), 2U);
+  ASSERT_EQ(assembly.diagnostics.size(), 3U);  // the warning, the error and its note
   EXPECT_EQ(assembly.diagnostics[0].severity, Severity::kWarning);
   EXPECT_EQ(assembly.diagnostics[0].line, 1);
   ASSERT_EQ(assembly.error(), &assembly.diagnostics[1]);
   EXPECT_EQ(assembly.error()->line, 4);
+  EXPECT_EQ(assembly.diagnostics[2].severity, Severity::kNote);
   EXPECT_EQ("Error: " + assembly.error()->message + "\r\n", assembly.console);
   ASSERT_NE(assembly.state, nullptr);
   EXPECT_EQ(assembly.state->lastPage, 1);

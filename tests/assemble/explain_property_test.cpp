@@ -29,7 +29,7 @@ struct Program {
 
 class Generator {
  public:
-  explicit Generator(unsigned seed) : random_(seed) {}
+  explicit Generator(unsigned programNumber) : random_(programNumber) {}
 
   Program program() {
     const int first = pick(0, 3);
@@ -172,8 +172,8 @@ TEST(ExplainProperty, HoldsForEveryGeneratedProgramThatAssembles) {
   int assembledCount = 0;
   int rewritten = 0;
   int jumps = 0;
-  for (unsigned seed = 0; seed < kPrograms; ++seed) {
-    const Program program = Generator(seed).program();
+  for (unsigned programNumber = 0; programNumber < kPrograms; ++programNumber) {
+    const Program program = Generator(programNumber).program();
     const Assembly assembly = assembleSource(program.source);
     if (!assembly.ok) continue;
     ++assembledCount;
@@ -181,7 +181,7 @@ TEST(ExplainProperty, HoldsForEveryGeneratedProgramThatAssembles) {
     const Explanation explanation = explainAssembly(state);
     std::vector<std::string> faults = testing::explanationFaults(state, explanation);
     checkStatements(state, explanation, program, faults);
-    if (seed % 10 == 0) checkJsonAgainstListing(assembly, faults);
+    if (programNumber % 10 == 0) checkJsonAgainstListing(assembly, faults);
     for (const LineRecord& word : state.codeTable) {
       rewritten += word.operandRewritten ? 1 : 0;
       jumps += word.kind == WordKind::kJump ? 1 : 0;

@@ -6,6 +6,9 @@
 //   ```ovrik-console   the lines the run of the source block just before it
 //                      prints after the prompt; with no source block before
 //                      it, the run of a source file that does not exist
+//   ```ovrik-stderr    what `ovrik -q prog.txt` writes to standard error for
+//                      the last source block before it, which may also
+//                      have shown its listing or console
 //
 // Every pair is assembled here, in-process, and must give exactly what the
 // document shows, so that the documents never drift from the program. The
@@ -24,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/command_line.hpp"
 #include "driver/driver.hpp"
 #include "driver/memory_files.hpp"
 #include "support/banner.hpp"
@@ -47,7 +51,7 @@ struct Example {
   std::string document;
   int line = 0;                       // the line of the result block
   std::optional<std::string> source;  // none: the source file does not exist
-  std::string kind;                   // "listing" or "console"
+  std::string kind;                   // "listing", "console" or "stderr"
   std::string expected;
 };
 
@@ -89,15 +93,21 @@ std::vector<Example> examplesOf(const fs::path& document, std::vector<std::strin
   const std::string name = document.filename().string();
   std::vector<Example> examples;
   std::optional<Block> source;
+  std::optional<Block> lastSource;  // the one a command line's block is about
   for (const Block& block : fencedBlocks(readText(document))) {
     if (!block.kind.starts_with(kMarker)) continue;
     const std::string kind = block.kind.substr(kMarker.size());
     const std::string where = name + ":" + std::to_string(block.line);
     if (kind == "source") {
       if (source) problems.push_back(where + ": the source before it shows no result");
-      source = block;
+      source = lastSource = block;
     } else if (kind == "explain") {
       continue;  // what --explain prints for an example: layout_guide_test.cpp
+    } else if (kind == "stderr" && !lastSource) {
+      problems.push_back(where + ": a command line's output without a source before it");
+    } else if (kind == "stderr") {
+      examples.push_back({name, block.line, lastSource->text, kind, block.text});
+      source.reset();
     } else if (kind == "listing" && !source) {
       problems.push_back(where + ": a listing without a source before it");
     } else if (kind == "listing" || kind == "console") {
@@ -169,10 +179,26 @@ int statusShownBy(const std::string& console) {
   return 0;
 }
 
+// What the command line writes to standard error for prog.txt.
+std::string commandLineErrors(const std::string& source) {
+  MemoryFiles files;
+  files.files["prog.txt"] = source;
+  std::istringstream in;
+  std::ostringstream out;
+  std::ostringstream err;
+  const std::vector<std::string> args = {"-q", "prog.txt"};
+  runCommandLine(args, Console{in, out, err}, files);
+  return err.str();
+}
+
 class Guide : public ::testing::TestWithParam<Example> {};
 
 TEST_P(Guide, ProgramGivesWhatTheDocumentShows) {
   const Example& example = GetParam();
+  if (example.kind == "stderr") {
+    EXPECT_EQ(commandLineErrors(example.source.value_or("")), example.expected);
+    return;
+  }
   const Outcome outcome = assemble(example.source);
   if (example.kind == "listing") {
     ASSERT_TRUE(outcome.listing.has_value())

@@ -114,7 +114,10 @@ INSTANTIATE_TEST_SUITE_P(
             "/0\nTAD NOWHERE\n",
             false,
             1,
-            "2 error: No label found for NOWHEREA\n"},
+            "2 error: No label found for NOWHEREA\n"
+            "2 note: no word of page 0, variable or constant is labelled NOWHERE, so the "
+            "assembler took NOWHERE for a label of another page and made NOWHEREA to hold its "
+            "address; no page has a word labelled NOWHERE either, and no line declares it\n"},
         Row{"no source",
             {"--json", "prog"},
             std::nullopt,

@@ -224,6 +224,9 @@ TEST(ProgramCommandLine, AFailedSourceLeavesNoListingNotEvenAnOldOne) {
   const auto run = runCommandLine(folder.path(), {"bad", "good", "absent"});
   EXPECT_EQ(run.errors,
             "bad.txt:3: error: Instruction TAX is not valid in page 0 line 1.\n"
+            "bad.txt:3: note: in \"page 0 line 1\", line 1 is the word's place in its page, "
+            "counted from 0 (address 001); the source line is 3\n"
+            "bad.txt:3: note: did you mean TAD?\n"
             "absent.txt: error: cannot open: no such file\n");
   EXPECT_EQ(run.output, "good.txt -> good.ovr: 1 page, 2 words\n");
   EXPECT_EQ(run.status, 1);
@@ -236,7 +239,8 @@ TEST(ProgramCommandLine, WarningsGoToStandardErrorAndDashWMakesThemErrors) {
   writeFile(folder / "tab.txt", kWarned);
   writeFile(folder / "twice.txt", kWarnedOnly);
   auto run = runCommandLine(folder.path(), {"-q", "twice"});
-  EXPECT_EQ(run.errors, "twice.txt:3: warning: label X is defined twice; the one on line 2 is used\n");
+  EXPECT_EQ(run.errors,
+            "twice.txt:3: warning: label X is defined twice; the one on line 2 is used\n");
   EXPECT_EQ(run.status, 0);
   EXPECT_TRUE(std::filesystem::exists(folder / "twice.ovr"));
 
@@ -246,12 +250,17 @@ TEST(ProgramCommandLine, WarningsGoToStandardErrorAndDashWMakesThemErrors) {
   EXPECT_EQ(run.status, 1);
   EXPECT_FALSE(std::filesystem::exists(folder / "twice.ovr"));
 
-  // a tab is shown as \t in the warning; the error that follows quotes the statement as it is
+  // a tab is shown as \t in the warning, and in the error that follows, which the dialogue
+  // prints as it is
   run = runCommandLine(folder.path(), {"tab"});
   EXPECT_EQ(run.errors,
             "tab.txt:2: warning: the statement \"\\tCLA\" holds a tab, which is a character like "
             "any other, not a blank\n"
-            "tab.txt:2: error: Instruction \tCLA is not valid in page 0 line 0.\n");
+            "tab.txt:2: error: Instruction \\tCLA is not valid in page 0 line 0.\n"
+            "tab.txt:2: note: in \"page 0 line 0\", line 0 is the word's place in its page, "
+            "counted from 0 (address 000); the source line is 2\n"
+            "tab.txt:2: note: a tab is no blank: part the label, the mnemonic and the operand "
+            "with blanks\n");
 }
 
 TEST(ProgramCommandLine, UsageErrorsHelpAndVersion) {
@@ -276,8 +285,8 @@ TEST(ProgramCommandLine, UsageErrorsHelpAndVersion) {
     EXPECT_TRUE(run.errors.starts_with(c.errorsStart)) << run.errors;
   }
   const std::string help = runCommandLine(folder.path(), {"--help"}).output;
-  for (const char* option : {"-q", "-W", "--run", "--input", "--steps", "--start", "--trace",
-                             "--dump", "--version"}) {
+  for (const char* option :
+       {"-q", "-W", "--run", "--input", "--steps", "--start", "--trace", "--dump", "--version"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
   }
 }

@@ -129,7 +129,9 @@ TEST_P(Golden, AssemblyInMemoryGivesTheSameBytesAndDiagnostics) {
   for (const Diagnostic& diagnostic : assembly.diagnostics) {
     diagnostics += source.filename().string() + ":";
     if (diagnostic.line > 0) diagnostics += std::to_string(diagnostic.line) + ":";
-    diagnostics += diagnostic.severity == Severity::kWarning ? " warning: " : " error: ";
+    diagnostics += diagnostic.severity == Severity::kWarning ? " warning: "
+                   : diagnostic.severity == Severity::kNote  ? " note: "
+                                                             : " error: ";
     diagnostics += diagnostic.message + "\n";
   }
   const fs::path errors = fs::path(source).replace_extension(".stderr");

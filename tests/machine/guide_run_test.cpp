@@ -86,7 +86,8 @@ TEST_P(GuideRun, PrintsWhatTheGuideShows) {
   std::ostringstream terminal;
   std::ostringstream discarded;
   const Console console{in, shown.outputShown ? terminal : discarded, terminal};
-  runMachineCommand(shown.args, console, files, nullptr);
+  const RunPlatform atTerminal{.outputAtTerminal = shown.outputShown, .errorsAtTerminal = true};
+  runMachineCommand(shown.args, console, files, atTerminal);
   EXPECT_EQ(terminal.str(), shown.expected);
 }
 

@@ -43,6 +43,7 @@ std::string valueIn(const Machine& machine, const std::string& name) {
   if (name == "pc") return notation(machine.pc);
   if (name == "ac") return notation(machine.ac);
   if (name == "steps") return std::to_string(machine.steps);
+  if (name == "haltedAt") return notation(machine.haltedAt);
   return notation(machine.memory[byte(name)]);
 }
 
@@ -127,7 +128,8 @@ const StepCase kOperate[] = {
     {"ClaIacSetsOne", "020:711 pc:020 ac:123", "ac:001"},
     {"ClaCmaSetsAllOnes", "020:714 pc:020 ac:123", "ac:737"},
     {"IacBeforeRal", "020:703 pc:020 ac:337", "ac:001"},
-    {"HltHaltsAfterItself", "020:721 pc:020 ac:005", "pc:021 ac:005", StepEnd::kHalted},
+    {"HltHaltsAfterItself", "020:721 pc:020 ac:005", "pc:021 ac:005 haltedAt:020",
+     StepEnd::kHalted},
     {"RarRotatesBit0IntoBit7", "020:722 pc:020 ac:001", "pc:021 ac:400"},
     {"SmaSkipsWhenNegative", "020:724 pc:020 ac:400", "pc:022"},
     {"SmaGoesOnWhenPositive", "020:724 pc:020 ac:337", "pc:021"},
@@ -135,7 +137,7 @@ const StepCase kOperate[] = {
     {"SzaGoesOnOtherwise", "020:730 pc:020 ac:001", "pc:021"},
     {"SzaSmaSkipsOnNegative", "020:734 pc:020 ac:737", "pc:022"},
     {"SkipIsDecidedBeforeRar", "020:726 pc:020 ac:001", "pc:021 ac:400"},
-    {"HltAfterATakenSkip", "020:731 pc:020", "pc:022", StepEnd::kHalted},
+    {"HltAfterATakenSkip", "020:731 021:721 pc:020", "pc:022 haltedAt:020", StepEnd::kHalted},
 };
 INSTANTIATE_TEST_SUITE_P(Operate, OneStep, ::testing::ValuesIn(kOperate), caseName);
 

@@ -31,7 +31,7 @@ TEST(ProgramRun, HelloPrintsHello) {
                              folder / "hello.txt");
   const ProgramRun run = runCommandLine(folder.path(), {"--run", "hello.txt"});
   EXPECT_EQ(run.output, "HELLO");
-  EXPECT_EQ(run.errors, "halted at 020 after 38 steps; AC 000\n");
+  EXPECT_EQ(run.errors, "halted at 017 after 38 steps; AC 000\n");
   EXPECT_EQ(run.status, 0);
   EXPECT_TRUE(std::filesystem::exists(folder / "hello.ovr"));
 }

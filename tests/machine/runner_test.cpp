@@ -26,8 +26,9 @@ std::string example(const std::string& name) {
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-// Keys as a test scripts them; an empty script ends like a closed terminal.
-class ScriptedKeys final : public LiveKeys {
+// Keys and Ctrl-C as a test scripts them: "\x03" in a script is Ctrl-C, after
+// which the run is interrupted; an empty script ends like a closed input.
+class ScriptedKeys final : public KeySource, public Interruption {
  public:
   std::deque<std::string> waits;  // what each wait for a key gives
   std::deque<std::string> typed;  // what each look without waiting gives
@@ -35,17 +36,23 @@ class ScriptedKeys final : public LiveKeys {
 
   std::string waitForKeys() override {
     ++waitsDone;
-    return take(waits, "\x03");
+    return take(waits);
   }
-  std::string typedKeys() override { return take(typed, ""); }
+  std::string typedKeys() override { return take(typed); }
+  bool requested() const override { return interrupted_; }
 
  private:
-  static std::string take(std::deque<std::string>& script, const char* whenEmpty) {
-    if (script.empty()) return whenEmpty;
+  std::string take(std::deque<std::string>& script) {
+    if (script.empty()) return "";
     std::string keys = script.front();
     script.pop_front();
+    if (keys == "\x03") {
+      interrupted_ = true;
+      return "";
+    }
     return keys;
   }
+  bool interrupted_ = false;
 };
 
 struct Outcome {
@@ -55,12 +62,13 @@ struct Outcome {
 };
 
 Outcome runWith(std::vector<std::string> args, MemoryFiles& files, const std::string& input = "",
-                LiveKeys* keys = nullptr) {
+                ScriptedKeys* keys = nullptr, bool atTerminal = false) {
   std::istringstream in(input);
   std::ostringstream out;
   std::ostringstream err;
   Outcome outcome;
-  outcome.status = runMachineCommand(args, Console{in, out, err}, files, keys);
+  const RunPlatform platform{keys, keys, atTerminal, atTerminal};
+  outcome.status = runMachineCommand(args, Console{in, out, err}, files, platform);
   outcome.out = out.str();
   outcome.err = err.str();
   return outcome;
@@ -114,11 +122,40 @@ const UsageCase kUsages[] = {
 INSTANTIATE_TEST_SUITE_P(Cases, RunnerUsage, ::testing::ValuesIn(kUsages),
                          [](const auto& test) { return test.param.name; });
 
+TEST(Runner, HelpPrintsTheRunsUsageAndRunsNothing) {
+  MemoryFiles files = examples();
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--help"}, {"--steps", "5", "hello.ovr", "--help"}}) {
+    const Outcome outcome = runWith(args, files);
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_TRUE(outcome.out.starts_with("usage: ovrik --run [--input TEXT]")) << outcome.out;
+    EXPECT_NE(outcome.out.find("130 interrupted"), std::string::npos);
+    EXPECT_EQ(outcome.err, "");
+  }
+  // The value of --input is a text, whatever it looks like.
+  EXPECT_EQ(runWith({"--input", "--help", "hello.ovr"}, files).out, "HELLO");
+}
+
+// At a terminal the end line is not glued to a display that did not end its line.
+TEST(Runner, EndLineStartsALineOfItsOwnAtATerminal) {
+  MemoryFiles files = examples();
+  files.files["nl.ovr"] =
+      "/0\r\n000 START,      TAD NL           103\r\n001             LDS 0            622\r\n"
+      "002             HLT 0            721\r\n003 NL,         10               012\r\n";
+  ScriptedKeys keys;
+  EXPECT_EQ(runWith({"hello.ovr"}, files, "", &keys, true).err,
+            "\nhalted at 017 after 38 steps; AC 000\n");
+  EXPECT_EQ(runWith({"hello.ovr"}, files, "", &keys, false).err,
+            "halted at 017 after 38 steps; AC 000\n");
+  EXPECT_EQ(runWith({"nl.ovr"}, files, "", &keys, true).err,
+            "halted at 002 after 3 steps; AC 012\n");
+}
+
 TEST(Runner, DumpsTheMemoryAfterTheLastLine) {
   MemoryFiles files = examples();
   const Outcome outcome = runWith({"--dump", "count.ovr"}, files);
   std::string expected =
-      "halted at 010 after 19 steps; AC 000\n"
+      "halted at 007 after 19 steps; AC 000\n"
       "0: 710 112 310 113 210 503 311 721 000 005 733 001 000 000 000 000\n";
   for (int page = 1; page < 16; ++page) {
     expected += std::to_string(page) + ":";
@@ -139,7 +176,7 @@ TEST(Runner, PortOneDisplayGoesToStandardErrorBeforeTheTraceLine) {
             "\x01"
             "001 632 LDS 1             line 3; AC 001\n"
             "002 721 HLT 0             line 4; AC 001\n"
-            "halted at 003 after 3 steps; AC 001\n");
+            "halted at 002 after 3 steps; AC 001\n");
 }
 
 TEST(Runner, TraceLeavesOutTheStatementOfAWordTheProgramChanged) {
@@ -165,24 +202,30 @@ TEST(Runner, LiveKeysComeOneWaitAtATime) {
   EXPECT_EQ(keys.waitsDone, 3);
 }
 
-TEST(Runner, CtrlCWhileWaitingEndsTheRunWaiting) {
+TEST(Runner, CtrlCWhileWaitingEndsTheRunInterrupted) {
   MemoryFiles files = examples();
   ScriptedKeys keys;
-  keys.waits = {"a", "b\x03"};
+  keys.waits = {"a", "\x03"};
   const Outcome outcome = runWith({"echo.ovr"}, files, "", &keys);
   EXPECT_EQ(outcome.out, "a");
-  EXPECT_EQ(outcome.err, "waiting for input at 010 after 13 steps; AC 000\n");
-  EXPECT_EQ(outcome.status, 2);
+  EXPECT_EQ(outcome.err, "interrupted at 010 after 13 steps; AC 000\n");
+  EXPECT_EQ(outcome.status, 130);
 }
 
-TEST(Runner, CtrlCWhileComputingEndsTheRunWhereItIs) {
+// Writes ! for ever; the run is stopped between two slices of steps, whole
+// steps done, and reports as any end does.
+TEST(Runner, CtrlCWhileComputingEndsTheRunInterruptedWithDisplayAndDump) {
   MemoryFiles files;
-  files.files["loop.ovr"] = "/0\r\n000 START,      JMP START        500\r\n";
+  files.files["loop.ovr"] =
+      "/0\r\n000 START,      TAD BANG         103\r\n001             LDS 0            622\r\n"
+      "002             JMP START        500\r\n003 BANG,       '!               101\r\n";
   ScriptedKeys keys;
   keys.typed = {"", "\x03"};
-  const Outcome outcome = runWith({"--steps", "100000000", "loop.ovr"}, files, "", &keys);
-  EXPECT_EQ(outcome.err, "step limit 65536 reached at 000; AC 000\n");
-  EXPECT_EQ(outcome.status, 3);
+  const Outcome outcome = runWith({"--dump", "--steps", "100000000", "loop.ovr"}, files, "", &keys);
+  EXPECT_EQ(outcome.out.size(), 65536U / 3);
+  EXPECT_TRUE(outcome.err.starts_with("interrupted at 001 after 65536 steps; AC 026\n0: 103 622 "))
+      << outcome.err;
+  EXPECT_EQ(outcome.status, 130);
 }
 
 TEST(Runner, InputOptionLeavesTheTerminalAlone) {
@@ -219,7 +262,7 @@ TEST(Runner, EndlessStandardInputIsReadAsFarAsItIsUsed) {
   std::ostringstream out;
   std::ostringstream err;
   const std::vector<std::string> args = {"--steps", "200000", "echo.ovr"};
-  EXPECT_EQ(runMachineCommand(args, Console{in, out, err}, files, nullptr), 3);
+  EXPECT_EQ(runMachineCommand(args, Console{in, out, err}, files, RunPlatform{}), 3);
   EXPECT_LT(bytes.given, 300'000U);
   EXPECT_EQ(out.str().size(), 200'000U / 12 + 1);  // echo takes 12 steps a key
 }
@@ -256,6 +299,12 @@ const RefusedCase kRefusals[] = {
      "p.txt:4: error: word 002 (#999) has no value (code \"999\"), so the program is not run\n"},
     {"ListingTooLong", "big.ovr", std::string(2 << 20, '/'),
      "big.ovr: error: too long to be a listing\n"},
+    {"SourceWithoutWords", "p.txt", "/ nothing but a comment\n",
+     "p.txt: error: the program has no words, so there is nothing to run\n"},
+    {"SourceWithAnEmptyPage", "p.txt", "/0\n",
+     "p.txt: error: the program has no words, so there is nothing to run\n"},
+    {"ListingWithoutWords", "p.ovr", "/0\r\n",
+     "p.ovr: error: the program has no words, so there is nothing to run\n"},
 };
 INSTANTIATE_TEST_SUITE_P(Cases, RunnerRefuses, ::testing::ValuesIn(kRefusals),
                          [](const auto& test) { return test.param.name; });
@@ -275,7 +324,7 @@ TEST(Runner, ASourceIsAssembledAndItsListingWritten) {
   files.files["p.txt"] = "/0\nSTART, CLA.IAC\n LDS 0\n HLT 0\n";
   const Outcome outcome = runWith({"p.txt"}, files);
   EXPECT_EQ(outcome.out, "\x01");
-  EXPECT_EQ(outcome.err, "halted at 003 after 3 steps; AC 001\n");
+  EXPECT_EQ(outcome.err, "halted at 002 after 3 steps; AC 001\n");
   EXPECT_EQ(outcome.status, 0);
   EXPECT_TRUE(files.files.contains("p.ovr"));
 }

@@ -6,6 +6,7 @@ import { createEditor } from './editor.mjs';
 import { sourceSyntax } from './syntax.mjs';
 import { KINDS, Views } from './views.mjs';
 import { marksOf } from './reasons.mjs';
+import { LabelsPanel } from './labels.mjs';
 import { Runner } from './runner.mjs';
 import { download, loadStored, readFragment, shareFragment, store } from './keep.mjs';
 
@@ -14,6 +15,7 @@ const examples = window.OVRIK_EXAMPLES || [];
 const guide = window.OVRIK_GUIDE || { html: '', instructions: {} };
 const byId = (id) => document.getElementById(id);
 const STORE_PAUSE_MS = 300;
+const SHOW_VALUES_KEY = 'ovrik.showValues';
 const NEW_SOURCE = '/0\nSTART,  CLA\n        HLT 0\n';
 
 const ui = {
@@ -155,12 +157,7 @@ for (const [kind, { letter, name }] of Object.entries(KINDS)) {
 const views = new Views(
   { listing: byId('listing'), map: byId('memory'), details: byId('word-details'), reasons: byId('word-why') },
   {
-    pick(word) {
-      if (word.line > 0) editor.goToLine(word.line);
-      selection.line = word.line;
-      selection.address = word.address;
-      updateMarks();
-    },
+    pick: pickWord,
     toggleBreakpoint(word) {
       if (word.line > 0) {
         editor.toggleBreakpointLine(word.line);
@@ -172,6 +169,34 @@ const views = new Views(
     },
   },
 );
+
+function pickWord(word) {
+  if (word.line > 0) editor.goToLine(word.line);
+  selection.line = word.line;
+  selection.address = word.address;
+  updateMarks();
+}
+
+// The Labels panel, and the map's switch between kinds and values, which the
+// browser keeps.
+const labelsPanel = new LabelsPanel({ table: byId('labels'), empty: byId('labels-empty') }, (address) =>
+  pickWord(result.words[address]),
+);
+const showValues = byId('show-values');
+try {
+  showValues.checked = localStorage.getItem(SHOW_VALUES_KEY) === 'true';
+} catch {
+  // No storage here: the switch starts off.
+}
+views.setShowValues(showValues.checked);
+showValues.addEventListener('change', () => {
+  views.setShowValues(showValues.checked);
+  try {
+    localStorage.setItem(SHOW_VALUES_KEY, String(showValues.checked));
+  } catch {
+    // Not kept: the switch still works for this visit.
+  }
+});
 
 function updateMarks() {
   if (!result) return;
@@ -186,6 +211,7 @@ function updateMarks() {
     target: pointer && pointer.points !== undefined ? pointer.points : -1,
     ...marksOf(result.words, selected),
   });
+  labelsPanel.setSelected(selected);
 }
 
 function updateBreakpoints() {
@@ -216,11 +242,26 @@ function lineButton(line) {
   return button;
 }
 
+// A note after the error, as the command line gives it: what the error's
+// numbers mean, and where to look.
+function noteItem(note) {
+  const item = document.createElement('li');
+  item.append(`Note: ${note.text}`);
+  if (note.line > 0) item.append(' \u2013 ', lineButton(note.line));
+  return item;
+}
+
 function showProblems() {
   const { error, warnings } = result;
   if (error) {
-    const parts = [error.message];
+    const parts = [error.shown];
     if (error.line > 0) parts.push(' \u2013 ', lineButton(error.line));
+    if (error.notes.length > 0) {
+      const notes = document.createElement('ul');
+      notes.className = 'notes';
+      notes.append(...error.notes.map(noteItem));
+      parts.push(notes);
+    }
     ui.error.replaceChildren(...parts);
     ui.error.hidden = false;
   } else {
@@ -237,7 +278,10 @@ function showProblems() {
   );
   ui.warnings.hidden = warnings.length === 0;
   const diagnostics = warnings.map((warning) => ({ line: warning.line, severity: 'warning', message: warning.text }));
-  if (error) diagnostics.push({ line: error.line, severity: 'error', message: error.message });
+  if (error) {
+    diagnostics.push({ line: error.line, severity: 'error', message: error.shown });
+    for (const note of error.notes) diagnostics.push({ line: note.line, severity: 'info', message: `Note: ${note.text}` });
+  }
   editor.setDiagnostics(diagnostics);
 }
 
@@ -251,6 +295,7 @@ function assembleNow() {
 
 function assembled() {
   views.render(result);
+  labelsPanel.setLabels(result.labels, result.words);
   // The lines whose instruction the assembler rewrote, each with why.
   editor.setRewrittenLines(new Map(result.words.filter((word) => word.rewritten).map((word) => [word.line, word.why])));
   if (result.listing) {
@@ -282,7 +327,7 @@ const runner = new Runner(
     note: byId('state-note'),
     steps: byId('steps'),
     ac: { word: byId('ac'), decimal: byId('ac-decimal'), character: byId('ac-character') },
-    pc: { word: byId('pc'), decimal: byId('pc-decimal'), character: byId('pc-character') },
+    pc: { word: byId('pc'), place: byId('pc-place') },
     keyboards: [byId('keyboard-0'), byId('keyboard-1')],
     displays: [byId('display-0'), byId('display-1')],
   },
@@ -291,10 +336,12 @@ const runner = new Runner(
     program: () => (result && result.listing !== null && result.firstPage >= 0 ? result : null),
     textToBytes,
     bytesToText,
-    show({ memory, current }) {
+    show({ memory, current, halted }) {
       views.setMemory(memory);
-      views.setMarks({ current });
-      const word = current >= 0 && result ? result.words[current] : null;
+      views.setMarks({ current, halted });
+      labelsPanel.setMemory(memory);
+      const at = halted >= 0 ? halted : current;
+      const word = at >= 0 && result ? result.words[at] : null;
       editor.markCurrentLine(word && word.listed ? word.line : 0);
       if (current >= 0 && runner.speed !== Infinity) views.reveal(current);
     },

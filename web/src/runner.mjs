@@ -1,7 +1,7 @@
 // Running the assembled program: Run, Step, Step back, Stop and Reset, at a
 // chosen speed, in slices short enough that the page always answers. The
 // machine itself is the core's; this only says when to run it and shows it.
-import { characterOf, wordNotation } from './views.mjs';
+import { characterOf, signedValue, wordNotation } from './views.mjs';
 
 // The speed control's stops, in steps a second; the last one is full speed.
 export const SPEEDS = [1, 2, 5, 10, 20, 50, 100, 1000, 10000, 100000, 1000000, Infinity];
@@ -260,13 +260,15 @@ export class Runner {
     const { ui } = this;
     const machine = this.loaded ? this.hooks.machine() : null;
     const status = machine ? machine.status() : null;
-    const register = (parts, value) => {
-      parts.word.textContent = value === null ? '---' : wordNotation(value);
-      parts.decimal.textContent = value === null ? '' : String(value);
-      parts.character.textContent = value === null ? '' : characterOf(value);
-    };
-    register(ui.ac, status ? status.ac : null);
-    register(ui.pc, status ? status.pc : null);
+    this.haltedAt = status && status.halted ? status.haltedAt : -1;
+    const ac = status ? status.ac : null;
+    ui.ac.word.textContent = ac === null ? '---' : wordNotation(ac);
+    // AC in signed decimal too, where it differs; PC is an address, never a character.
+    const signed = ac === null ? 0 : signedValue(ac);
+    ui.ac.decimal.textContent = ac === null ? '' : signed < 0 ? `${ac} or ${signed}` : String(ac);
+    ui.ac.character.textContent = ac === null ? '' : characterOf(ac);
+    ui.pc.word.textContent = status ? wordNotation(status.pc) : '---';
+    ui.pc.place.textContent = status ? `page ${status.pc >> 4}, slot ${status.pc & 15}` : '';
     ui.steps.textContent = status ? status.steps.toLocaleString('en') : '0';
     this.showState();
     for (let port = 0; port < 2; port++) {
@@ -286,9 +288,12 @@ export class Runner {
     ui.back.disabled = !status || status.stepsBack === 0;
     ui.stop.disabled = !this.running && !this.armed;
     ui.reset.disabled = !this.hooks.program();
+    // After a halt PC is past the HLT: the HLT word is marked, not the word after it.
+    const halted = this.haltedAt;
     this.hooks.show({
       memory: machine ? machine.memory() : null,
-      current: status && this.state !== 'no program' ? status.pc : -1,
+      current: status && this.state !== 'no program' && halted < 0 ? status.pc : -1,
+      halted,
     });
   }
 
@@ -316,6 +321,7 @@ export class Runner {
     else if (this.state === 'stopped' && this.note) note = this.note;
     else if (this.state === 'waiting for input') note = 'type a key into a keyboard';
     else if (this.state === 'step limit') note = `after ${this.limit().toLocaleString('en')} steps`;
+    else if (this.state === 'halted' && this.haltedAt >= 0) note = `at ${wordNotation(this.haltedAt)}`;
     ui.note.textContent = note;
   }
 }

@@ -30,6 +30,31 @@ export function characterOf(value) {
   return '';
 }
 
+// A byte as a signed number, -128 to 127.
+export function signedValue(value) {
+  return value >= 128 ? value - 256 : value;
+}
+
+// A value as a character only where it is a printable one; a count of -4
+// (252) is no character anyone meant.
+export function printableCharacter(value) {
+  if (value > 32 && value < 127) return `'${String.fromCharCode(value)}'`;
+  return value === 32 ? 'blank' : '';
+}
+
+// A value as the details and a cell's name say it: unsigned, signed when it
+// differs, and the character when it is a printable one.
+export function valueText(value) {
+  const signed = signedValue(value);
+  const character = printableCharacter(value);
+  return `${value}${signed !== value ? ` (${signed})` : ''}${character ? ` ${character}` : ''}`;
+}
+
+// An address as the word notation, its page and its slot.
+export function addressText(address) {
+  return `${wordNotation(address)}, page ${address >> 4} slot ${address & 15}`;
+}
+
 function element(tag, className, text) {
   const made = document.createElement(tag);
   if (className) made.className = className;
@@ -54,9 +79,11 @@ export class Views {
       target: -1,
       current: -1,
       breakpoints: new Set(),
+      halted: -1,
       reaches: new Set(), // what the chosen words reach
       reachedBy: new Set(), // the words that reach them
     };
+    this.showValues = false;
     this.pointed = -1;
     this.buildListing();
     this.buildMap();
@@ -272,7 +299,7 @@ export class Views {
       if (was.kind !== word.kind) {
         was.kind = word.kind;
         cell.dataset.kind = word.kind;
-        cell.textContent = KINDS[word.kind].letter;
+        if (!this.showValues) cell.textContent = KINDS[word.kind].letter;
       }
       const label = this.describe(word);
       if (was.label !== label) {
@@ -289,10 +316,61 @@ export class Views {
       if (word.label) parts.push(`${word.label},`);
       parts.push(word.statement);
     }
+    if (this.showValues) {
+      const value = this.valueAt(word.address);
+      parts.push(value >= 0 ? `value ${valueText(value)}` : 'no value');
+    }
     if (this.marks.breakpoints.has(word.address)) parts.push('(breakpoint)');
+    if (this.marks.halted === word.address) parts.push('(halted here)');
     if (this.marks.reaches.has(word.address)) parts.push('(reached by the chosen word)');
     if (this.marks.reachedBy.has(word.address)) parts.push('(reaches the chosen word)');
     return parts.join(' ');
+  }
+
+  // The value a word holds: in the machine when one runs, else as assembled
+  // (-1 for a code that is no word).
+  valueAt(address) {
+    if (this.memory) return this.memory[address];
+    const word = this.words[address];
+    return word.listed ? word.value : 0;
+  }
+
+  // The map shows each word's value in the word notation instead of its
+  // kind's letter; the colour still tells the kind.
+  setShowValues(on) {
+    this.showValues = on;
+    this.map.classList.toggle('shows-values', on);
+    if (!this.words) return;
+    for (const word of this.words) {
+      this.cells[word.address].textContent = on ? '' : KINDS[word.kind].letter;
+    }
+    this.cellValues = null;
+    this.renderValues();
+    this.relabelCells();
+  }
+
+  // Writes only the cells whose value changed since they were last shown.
+  renderValues() {
+    if (!this.showValues || !this.words) return;
+    const shown = (this.cellValues ??= Array.from({ length: 256 }, () => null));
+    const changed = [];
+    for (let address = 0; address < 256; address++) {
+      const value = this.valueAt(address);
+      if (shown[address] === value) continue;
+      shown[address] = value;
+      this.cells[address].textContent = value >= 0 ? wordNotation(value) : '?';
+      changed.push(address);
+    }
+    return changed;
+  }
+
+  relabelCells(addresses = null) {
+    if (!this.words || !this.cellShown) return;
+    for (const address of addresses ?? this.words.map((word) => word.address)) {
+      const label = this.describe(this.words[address]);
+      this.cellShown[address].label = label;
+      this.cells[address].setAttribute('aria-label', label);
+    }
   }
 
   // ---- Both ----
@@ -303,8 +381,10 @@ export class Views {
     this.batch(() => {
       this.words = result.words;
       this.memory = null;
+      this.cellValues = null;
       this.renderListing(result);
       this.renderMap();
+      this.renderValues();
       this.dirty = true;
     });
   }
@@ -320,7 +400,8 @@ export class Views {
   }
 
   // Marks: selected (Set of addresses), target (address or -1), current (the
-  // machine's next word or -1), breakpoints (Set of addresses).
+  // machine's next word or -1), breakpoints (Set of addresses), halted (the
+  // HLT word the machine halted at, or -1).
   setMarks(marks) {
     Object.assign(this.marks, marks);
     this.dirty = true;
@@ -330,7 +411,7 @@ export class Views {
   applyMarks() {
     this.dirty = false;
     if (!this.words) return;
-    const { selected, target, current, breakpoints, reaches, reachedBy } = this.marks;
+    const { selected, target, current, breakpoints, halted, reaches, reachedBy } = this.marks;
     const shown = (this.shownMarks ??= Array.from({ length: 256 }, () => ''));
     for (let address = 0; address < 256; address++) {
       // One string of the word's marks; the nodes change only when it does.
@@ -339,6 +420,7 @@ export class Views {
         (target === address ? 't' : '') +
         (current === address ? 'c' : '') +
         (breakpoints.has(address) ? 'b' : '') +
+        (halted === address ? 'h' : '') +
         (reaches.has(address) ? 'r' : '') +
         (reachedBy.has(address) ? 'f' : '');
       if (marks === shown[address]) continue;
@@ -349,6 +431,7 @@ export class Views {
         ['is-target', marks.includes('t')],
         ['is-current', marks.includes('c')],
         ['has-breakpoint', marks.includes('b')],
+        ['is-halted', marks.includes('h')],
         ['is-reached', marks.includes('r')],
         ['is-reaching', marks.includes('f')],
       ];
@@ -357,8 +440,8 @@ export class Views {
       }
       if (marks.includes('c')) this.listingLines[address].setAttribute('aria-current', 'true');
       else this.listingLines[address].removeAttribute('aria-current');
-      // The cell's name says its breakpoint and its ties to the chosen word.
-      if (['b', 'r', 'f'].some((mark) => had.includes(mark) !== marks.includes(mark))) {
+      // The cell's name says its breakpoint, the halt and its ties to the chosen word.
+      if (['b', 'h', 'r', 'f'].some((mark) => had.includes(mark) !== marks.includes(mark))) {
         const label = this.describe(this.words[address]);
         if (this.cellShown) this.cellShown[address].label = label;
         this.cells[address].setAttribute('aria-label', label);
@@ -397,6 +480,8 @@ export class Views {
         for (const cell of changed) cell.classList.add('flash');
       }
     }
+    const shown = this.renderValues();
+    if (shown && shown.length > 0) this.relabelCells(shown);
     this.showDetails();
   }
 
@@ -435,8 +520,7 @@ export class Views {
     }
     const value = this.memory ? this.memory[address] : word.listed ? word.value : 0;
     if (value >= 0) {
-      const character = characterOf(value);
-      parts.push(`, value ${value}${character ? ` (${character})` : ''}`);
+      parts.push(`, value ${valueText(value)}`);
       if (this.memory && word.listed && word.value >= 0 && word.value !== value) {
         parts.push(` \u2013 assembled as ${word.value}`);
       }

@@ -324,6 +324,9 @@ describe('playground page', () => {
     const alert = await byName.alert().textContent();
     assert.ok(alert.includes(expected.message), alert);
     assert.ok(alert.includes('source line 3'), alert);
+    // the notes follow the error, as on the command line
+    assert.equal(expected.notes.length, 2);
+    for (const note of expected.notes) assert.ok(alert.includes(`Note: ${note.text}`), alert);
     // the underline on line 3, and the marker in the gutter
     const line3 = page.locator('.cm-line').nth(2);
     assert.equal(await line3.locator('.cm-lintRange-error').count(), 1);
@@ -340,7 +343,7 @@ describe('playground page', () => {
     await byName.source().click();
     await page.keyboard.press('Control+Home');
     assert.equal(await cursorLine(), 1);
-    await byName.alert().getByRole('button', { name: 'source line 3' }).click();
+    await byName.alert().getByRole('button', { name: 'source line 3' }).first().click();
     assert.equal(await cursorLine(), 3);
     assert.ok(await page.evaluate(() => document.activeElement.classList.contains('cm-content')));
   });
@@ -544,6 +547,80 @@ describe('playground page', () => {
     assert.match(await byName.cell(pc).getAttribute('class'), /is-current/);
     assert.equal(await page.locator('.word-line.is-current .line-text').textContent().then((t) => t.slice(0, 3)), pc);
     assert.equal(await page.locator('.cm-line.cm-current-word').count(), 1);
+  });
+
+  it('lists the labels with their values, live, and a row chooses the word', async () => {
+    await chooseExample('count');
+    await waitForListing(example('count').listing);
+    const table = page.getByRole('table', { name: 'Labels' });
+    const rows = table.getByRole('row');
+    const row = (label) => rows.filter({ has: page.getByRole('rowheader', { name: label, exact: true }) });
+    const cells = async (label) => row(label).getByRole('cell').allTextContents();
+    assert.deepEqual(
+      await table.getByRole('rowheader').allTextContents(),
+      ['START', 'LOOP', 'COUNT', 'SUM', 'MINUS5', 'ONE'],
+    );
+    // address, signed, unsigned, word notation, a character only where printable
+    assert.deepEqual(await cells('MINUS5'), ['012', '-5', '251', '733', '']);
+    assert.deepEqual(await cells('COUNT'), ['010', '0', '0', '000', '']);
+    for (let i = 0; i < 3; i++) await byName.button('Step').click();
+    assert.deepEqual(await cells('COUNT'), ['010', '-5', '251', '733', '']);
+    // the accumulator in signed decimal too, the program counter as an address only
+    await byName.button('Step back').click();
+    assert.equal(await byName.accumulator().textContent(), '733');
+    assert.equal(await page.locator('#ac-decimal').textContent(), '251 or -5');
+    assert.equal(await byName.counter().textContent(), '002');
+    assert.equal(await page.locator('#pc-place').textContent(), 'page 0, slot 2');
+    assert.equal(await page.locator('#pc-character').count(), 0);
+    await byName.button('Run').click();
+    await waitForState('halted');
+    assert.deepEqual(await cells('SUM'), ['011', '5', '5', '005', '']);
+    assert.deepEqual(await cells('COUNT'), ['010', '0', '0', '000', '']);
+    // the HLT word is where the machine halted; the word after it is not current
+    assert.match(await byName.cell('007').getAttribute('class'), /is-halted/);
+    assert.match(await byName.cell('007').getAttribute('aria-label'), /halted here/);
+    assert.equal(await page.locator('.cell.is-current').count(), 0);
+    assert.equal(await page.locator('#state-note').textContent(), 'at 007');
+    await row('SUM').click();
+    assert.match(await byName.cell('011').getAttribute('class'), /is-selected/);
+    assert.equal(await row('SUM').getAttribute('aria-current'), 'true');
+    // and from the keyboard
+    await row('SUM').press('ArrowUp');
+    await page.keyboard.press('Enter');
+    assert.match(await byName.cell('010').getAttribute('class'), /is-selected/);
+    await shoot('labels');
+  });
+
+  it('updates the labels while a run goes on, at every screen refresh', async () => {
+    await setSource('/0\nSTART,  ISZ N\n        JMP START\nN,      VAR\n');
+    await page.waitForFunction(() => document.querySelectorAll('#labels tbody tr').length === 2);
+    await byName.button('Run').click();
+    const seen = new Set();
+    for (let i = 0; i < 20 && seen.size < 3; i++) {
+      seen.add(await page.locator('#labels tbody tr:nth-child(2) td:nth-child(4)').textContent());
+      await page.waitForTimeout(30);
+    }
+    await byName.button('Stop').click();
+    assert.ok(seen.size >= 3, `N seen as ${[...seen]}`);
+  });
+
+  it('shows values in the map with the Show values switch, and remembers it', async () => {
+    await chooseExample('count');
+    await waitForListing(example('count').listing);
+    const toggle = page.getByRole('switch', { name: 'Show values' });
+    assert.equal(await toggle.isChecked(), false);
+    assert.equal(await byName.cell('012').textContent(), 'K');
+    await toggle.click();
+    assert.equal(await byName.cell('012').textContent(), '733');
+    assert.match(await byName.cell('012').getAttribute('aria-label'), /value 251 \(-5\)/);
+    assert.equal(await byName.cell('000').textContent(), '710');
+    await shoot('values');
+    await page.reload();
+    await page.waitForSelector('body[data-ready="true"]');
+    assert.equal(await page.getByRole('switch', { name: 'Show values' }).isChecked(), true);
+    assert.equal(await byName.cell('012').textContent(), '733');
+    await page.getByRole('switch', { name: 'Show values' }).press('Space');
+    assert.equal(await byName.cell('012').textContent(), 'K');
   });
 
   it('stops at a breakpoint set in the listing, the map or the source gutter', async () => {

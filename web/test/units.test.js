@@ -166,6 +166,17 @@ describe('showing words and displays', () => {
     assert.equal(views.characterOf(128), '');
   });
 
+  it('gives a value signed, unsigned and in the word notation, a character only when printable', async () => {
+    const { valueTexts } = await import('../src/labels.mjs');
+    assert.deepEqual(valueTexts(252), ['-4', '252', '734', '']);
+    assert.deepEqual(valueTexts(65), ['65', '65', '201', "'A'"]);
+    assert.deepEqual(valueTexts(32), ['32', '32', '100', 'blank']);
+    assert.deepEqual(valueTexts(10), ['10', '10', '012', '']);
+    assert.deepEqual(valueTexts(-1), ['', '', 'no value', '']);
+    assert.equal(views.valueText(252), '252 (-4)');
+    assert.equal(views.valueText(72), "72 'H'");
+  });
+
   it('shows display bytes as lines, control bytes as symbols', () => {
     const text = (bytes) => runner.displayText(Uint8Array.from(bytes));
     assert.equal(text([72, 13, 10, 73]), 'H\nI', 'CR LF is one line break');
