@@ -465,7 +465,7 @@ StatusView PageMachine::status() const {
   view.pc = machine.pc;
   view.ac = machine.ac;
   view.halted = machine.halted;
-  if (const std::optional<std::uint8_t> at = session_.haltedAt()) view.haltedAt = *at;
+  if (machine.halted) view.haltedAt = machine.haltedAt;
   view.steps = static_cast<double>(machine.steps);
   view.stepsBack = static_cast<double>(session_.stepsBack());
   for (std::size_t port = 0; port < 2; ++port) {

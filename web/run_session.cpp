@@ -118,20 +118,6 @@ void RunSession::show(std::size_t port, std::uint8_t byte) {
   ++shownTotal_[port];
 }
 
-// The last copy is at most kCheckpointSteps steps back: the steps from it up
-// to the one before the halt are done again on a copy, with every key typed.
-std::optional<std::uint8_t> RunSession::haltedAt() const {
-  if (!machine_.halted || machine_.steps == 0 || checkpoints_.empty()) return std::nullopt;
-  Machine before = checkpoints_.back().machine;
-  for (std::size_t port = 0; port < 2; ++port) {
-    before.keyboards[port].queue = machine_.keyboards[port].queue;
-  }
-  while (before.steps + 1 < machine_.steps) {
-    if (ovrik::step(before).end == StepEnd::kWaiting) return std::nullopt;
-  }
-  return before.pc;
-}
-
 bool RunSession::anyBreakpoint() const {
   return std::find(breakpoints_.begin(), breakpoints_.end(), true) != breakpoints_.end();
 }

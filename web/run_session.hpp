@@ -9,7 +9,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <optional>
 #include <string>
 
 #include "machine/machine.hpp"
@@ -57,9 +56,6 @@ class RunSession {
   void clearBreakpoints() { breakpoints_.fill(false); }
 
   const Machine& machine() const { return machine_; }
-  // The address of the HLT word the machine halted at (PC has gone past it,
-  // by two when the same word's skip was taken), or none while it runs.
-  std::optional<std::uint8_t> haltedAt() const;
   const std::string& display(std::size_t port) const { return shown_[port]; }
   // Every byte the display received since the load, kept or not.
   std::uint64_t displayTotal(std::size_t port) const { return shownTotal_[port]; }

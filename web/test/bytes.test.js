@@ -437,7 +437,7 @@ describe("the page's machine against the command-line runner", () => {
       const after = `${wordText(status.pc)} after ${status.steps} steps`;
       const ac = `; AC ${wordText(status.ac)}`;
       const line = {
-        halted: `halted at ${after}${ac}`,
+        halted: `halted at ${wordText(status.haltedAt)} after ${status.steps} steps${ac}`,
         'waiting for input': `waiting for input at ${after}${ac}`,
         'step limit': `step limit ${status.steps} reached at ${wordText(status.pc)}${ac}`,
       }[end];
