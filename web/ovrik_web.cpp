@@ -60,14 +60,7 @@ struct WordView {
   int value = -1;                 // -1: a code that is no word (#12, an empty code)
   val points = val::undefined();  // an address constant: the address it holds
   std::string text;               // the word's line of the listing, without its line end
-  // Why the word is there and what it does, as ovrik --explain says it; the
-  // addresses of the words it reaches and of those that reach it; whether the
-  // assembler rewrote its operand.
-  std::string why;
-  std::string does;
-  val reaches = val::null();    // Uint8Array
-  val reachedBy = val::null();  // Uint8Array
-  bool rewritten = false;
+  bool rewritten = false;  // the assembler rewrote its operand: explain() says why
 };
 
 EMSCRIPTEN_BINDINGS(word_view) {
@@ -83,10 +76,6 @@ EMSCRIPTEN_BINDINGS(word_view) {
       .field("value", &WordView::value)
       .field("points", &WordView::points)
       .field("text", &WordView::text)
-      .field("why", &WordView::why)
-      .field("does", &WordView::does)
-      .field("reaches", &WordView::reaches)
-      .field("reachedBy", &WordView::reachedBy)
       .field("rewritten", &WordView::rewritten);
 }
 
@@ -171,7 +160,8 @@ std::unique_ptr<AssemblyState>& lastAssembled() {
   return state;
 }
 
-WordView wordView(const AssemblyState* state, const Explanation* explanation, int address);
+WordView wordView(const AssemblyState* state, int address);
+std::optional<Explanation>& lastExplanation();
 ErrorView errorView(const Assembly& assembly);
 val labelsOf(const AssemblyState& state);
 
@@ -192,13 +182,11 @@ AssemblyView assemble(const std::string& source) {
     view.lastPage = assembled->lastPage;
     view.labels = labelsOf(*assembled);
   }
-  std::optional<Explanation> explanation;
-  if (assembled != nullptr) explanation = explainAssembly(*assembled);
   for (int address = 0; address < kTableSize; ++address) {
-    view.words.call<void>("push",
-                          wordView(assembled, explanation ? &*explanation : nullptr, address));
+    view.words.call<void>("push", wordView(assembled, address));
   }
   lastAssembled() = assembly.ok ? std::move(assembly.state) : nullptr;
+  lastExplanation().reset();
   return view;
 }
 
@@ -234,17 +222,9 @@ val labelsOf(const AssemblyState& state) {
 
 std::string kindName(WordKind kind);
 
-val addressesOf(const std::vector<std::uint8_t>& addresses);
-
-WordView wordView(const AssemblyState* state, const Explanation* explanation, int address) {
+WordView wordView(const AssemblyState* state, int address) {
   WordView view;
   view.address = address;
-  // A source that does not assemble has words that reach nothing.
-  static const WordReasons kNone;
-  const WordReasons& reasons =
-      explanation != nullptr ? explanation->words[static_cast<std::size_t>(address)] : kNone;
-  view.reaches = addressesOf(reasons.reaches);
-  view.reachedBy = addressesOf(reasons.reachedBy);
   if (state == nullptr || !state->isListed(address)) return view;
   const LineRecord& word = state->codeWord(address / kPageSize, address % kPageSize);
   view.kind = kindName(word.kind);
@@ -262,14 +242,53 @@ WordView wordView(const AssemblyState* state, const Explanation* explanation, in
   std::string_view text = line.bytes();
   if (text.ends_with(kLineEnd)) text.remove_suffix(kLineEnd.size());
   view.text = std::string(text);
-  view.why = reasons.why;
-  view.does = reasons.does;
   view.rewritten = word.operandRewritten;
   return view;
 }
 
+// ---- Why a word is there ----
+
+// Why a word is there and what it does, as ovrik --explain says it, and the
+// words it reaches and those that reach it (addresses, in Uint8Arrays).
+struct ReasonsView {
+  std::string why;   // empty for a word the program does not list
+  std::string does;  // what a memory-reference instruction does with its addresses
+  val reaches = val::null();
+  val reachedBy = val::null();
+};
+
+EMSCRIPTEN_BINDINGS(reasons_view) {
+  value_object<ReasonsView>("ReasonsView")
+      .field("why", &ReasonsView::why)
+      .field("does", &ReasonsView::does)
+      .field("reaches", &ReasonsView::reaches)
+      .field("reachedBy", &ReasonsView::reachedBy);
+}
+
+// What reaches what in the last assembly, found at the first question after
+// it; the sentences of a word when it is first asked about. The page asks
+// about the few words it shows, so a keystroke does not pay for them all.
+std::optional<Explanation>& lastExplanation() {
+  static std::optional<Explanation> explanation;
+  return explanation;
+}
+
 val addressesOf(const std::vector<std::uint8_t>& addresses) {
   return bytesOf({reinterpret_cast<const char*>(addresses.data()), addresses.size()});
+}
+
+// The reasons of the word at address in the last assembly that wrote a
+// listing; nothing for a source that did not assemble.
+ReasonsView explain(int address) {
+  const AssemblyState* state = lastAssembled().get();
+  std::optional<Explanation>& explanation = lastExplanation();
+  if (state != nullptr && !explanation) explanation = linkAssembly(*state);
+  static const WordReasons kNone;
+  const bool known = explanation && address >= 0 && address < kTableSize;
+  WordReasons* reasons = known ? &explanation->words[static_cast<std::size_t>(address)] : nullptr;
+  if (reasons != nullptr && reasons->why.empty()) explainWord(*state, *explanation, address);
+  const WordReasons& found = reasons != nullptr ? *reasons : kNone;
+  return {found.why, found.does, addressesOf(found.reaches), addressesOf(found.reachedBy)};
 }
 
 std::string kindName(WordKind kind) {
@@ -431,6 +450,7 @@ EMSCRIPTEN_BINDINGS(page_machine) {
       .function("display", &PageMachine::display)
       .function("keys", &PageMachine::keys);
   emscripten::function("assemble", &assemble);
+  emscripten::function("explain", &explain);
   emscripten::function("mnemonics", &mnemonics);
 }
 

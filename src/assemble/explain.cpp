@@ -38,20 +38,27 @@ std::string doesOf(const Program& program, int address);
 }  // namespace
 
 Explanation explainAssembly(const AssemblyState& state) {
+  Explanation explanation = linkAssembly(state);
+  for (int address = 0; address < kTableSize; ++address) explainWord(state, explanation, address);
+  return explanation;
+}
+
+Explanation linkAssembly(const AssemblyState& state) {
   Explanation explanation;
   for (int address = 0; address < kTableSize; ++address) {
     if (!state.isListed(address)) continue;
     explanation.words[static_cast<std::size_t>(address)].reaches = reachesOf(state, address);
   }
   linkReachedBy(explanation);
-  const Program program{state, explanation};
-  for (int address = 0; address < kTableSize; ++address) {
-    if (!state.isListed(address)) continue;
-    WordReasons& reasons = explanation.words[static_cast<std::size_t>(address)];
-    reasons.why = whyOf(program, address);
-    reasons.does = doesOf(program, address);
-  }
   return explanation;
+}
+
+void explainWord(const AssemblyState& state, Explanation& explanation, int address) {
+  if (!state.isListed(address)) return;
+  const Program program{state, explanation};
+  WordReasons& reasons = explanation.words[static_cast<std::size_t>(address)];
+  reasons.why = whyOf(program, address);
+  reasons.does = doesOf(program, address);
 }
 
 std::string_view kindText(WordKind kind) {

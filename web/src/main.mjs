@@ -158,6 +158,7 @@ const views = new Views(
   { listing: byId('listing'), map: byId('memory'), details: byId('word-details'), reasons: byId('word-why') },
   {
     pick: pickWord,
+    explain: (address) => core.explain(address),
     toggleBreakpoint(word) {
       if (word.line > 0) {
         editor.toggleBreakpointLine(word.line);
@@ -209,7 +210,7 @@ function updateMarks() {
   views.setMarks({
     selected,
     target: pointer && pointer.points !== undefined ? pointer.points : -1,
-    ...marksOf(result.words, selected),
+    ...marksOf(selected, core.explain),
   });
   labelsPanel.setSelected(selected);
 }
@@ -297,7 +298,8 @@ function assembled() {
   views.render(result);
   labelsPanel.setLabels(result.labels, result.words);
   // The lines whose instruction the assembler rewrote, each with why.
-  editor.setRewrittenLines(new Map(result.words.filter((word) => word.rewritten).map((word) => [word.line, word.why])));
+  const rewritten = result.words.filter((word) => word.rewritten);
+  editor.setRewrittenLines(new Map(rewritten.map((word) => [word.line, core.explain(word.address).why])));
   if (result.listing) {
     const words = result.words.filter((word) => word.listed).length;
     const pages = result.firstPage < 0 ? 0 : result.lastPage - result.firstPage + 1;

@@ -3,13 +3,15 @@
 // map and the listing, those it reaches and those that reach it.
 
 // The words the chosen ones reach, and the words that reach them; a chosen
-// word is marked as chosen, not again as reached.
-export function marksOf(words, chosen) {
+// word is marked as chosen, not again as reached. explain(address) gives a
+// word's reasons (the core's explain).
+export function marksOf(chosen, explain) {
   const reaches = new Set();
   const reachedBy = new Set();
   for (const address of chosen) {
-    for (const other of words[address].reaches) if (!chosen.has(other)) reaches.add(other);
-    for (const other of words[address].reachedBy) if (!chosen.has(other)) reachedBy.add(other);
+    const reasons = explain(address);
+    for (const other of reasons.reaches) if (!chosen.has(other)) reaches.add(other);
+    for (const other of reasons.reachedBy) if (!chosen.has(other)) reachedBy.add(other);
   }
   return { reaches, reachedBy };
 }
@@ -46,9 +48,12 @@ const shown = new WeakMap();
 
 // Shows why `word` is there in `region`, or a hint when there is none to
 // show; pick(word) chooses a word named in it.
-export function showReasons(region, word, words, pick) {
+export function showReasons(region, word, explain, words, pick) {
   const listed = word !== null && word.listed;
-  const key = listed ? [word.address, word.why, ...word.reaches, '|', ...word.reachedBy].join(' ') : `${word === null}`;
+  const reasons = listed ? explain(word.address) : null;
+  const key = listed
+    ? [word.address, reasons.why, ...reasons.reaches, '|', ...reasons.reachedBy].join(' ')
+    : `${word === null}`;
   const before = shown.get(region);
   if (before && before.key === key && before.words === words) return;
   shown.set(region, { key, words });
@@ -57,9 +62,9 @@ export function showReasons(region, word, words, pick) {
     region.replaceChildren(element('p', 'why-hint', hint));
     return;
   }
-  const parts = [element('p', 'why', word.why)];
-  if (word.does) parts.push(element('p', 'does', `Does: ${word.does}`));
-  if (word.reaches.length > 0) parts.push(wordButtons('Reaches', word.reaches, words, pick));
-  if (word.reachedBy.length > 0) parts.push(wordButtons('Reached by', word.reachedBy, words, pick));
+  const parts = [element('p', 'why', reasons.why)];
+  if (reasons.does) parts.push(element('p', 'does', `Does: ${reasons.does}`));
+  if (reasons.reaches.length > 0) parts.push(wordButtons('Reaches', reasons.reaches, words, pick));
+  if (reasons.reachedBy.length > 0) parts.push(wordButtons('Reached by', reasons.reachedBy, words, pick));
   region.replaceChildren(...parts);
 }

@@ -64,7 +64,7 @@ function element(tag, className, text) {
 
 // A listing and a map over the same words. handlers: pick(word) when a word is
 // chosen, toggleBreakpoint(word), show(word or null) when one is pointed at
-// or focused.
+// or focused, explain(address) for why a word is there (the core's explain).
 export class Views {
   constructor({ listing, map, details, reasons }, handlers) {
     this.listing = listing;
@@ -503,7 +503,8 @@ export class Views {
     const selected = [...this.marks.selected];
     const address = this.pointed >= 0 ? this.pointed : selected.length > 0 ? selected[0] : -1;
     if (this.reasons) {
-      showReasons(this.reasons, this.words[address] ?? null, this.words, (word) => this.follow(word));
+      const word = this.words[address] ?? null;
+      showReasons(this.reasons, word, this.handlers.explain, this.words, (named) => this.follow(named));
     }
     if (address < 0) {
       this.details.textContent = 'Point at a word or choose a line to see it here.';

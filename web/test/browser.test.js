@@ -431,12 +431,17 @@ describe('playground page', () => {
     return line.slice(line.indexOf(' -- ') + 4);
   };
   const wordDetails = () => page.getByRole('region', { name: 'Word details' });
+  // Why each word of an example is there, as the core tells the page.
+  const reasonsOf = (name) => {
+    const words = wordsOf(name);
+    return words.map((word) => ({ ...word, ...assembler.explain(word.address) }));
+  };
   const notation = (address) => `${address >> 5}${(address >> 3) & 3}${address & 7}`;
 
   it('says why a word is there, and marks what it reaches and what reaches it', async () => {
     await chooseExample('layout');
     await waitForListing(example('layout').listing);
-    const words = wordsOf('layout');
+    const words = reasonsOf('layout');
     const call = words.find((word) => word.statement === 'JMS I ADDA');
     const add = words.find((word) => word.label === 'ADD');
     await byName.cell(notation(call.address)).click();
@@ -466,7 +471,7 @@ describe('playground page', () => {
   it('shows three pages sharing one subroutine through their address constants', async () => {
     await chooseExample('calls');
     await waitForListing(example('calls').listing);
-    const words = wordsOf('calls');
+    const words = reasonsOf('calls');
     const show = words.find((word) => word.label === 'SHOW');
     await byName.cell(notation(show.address)).click();
     const constants = words.filter((word) => word.statement === 'A(SHOW)');
@@ -481,7 +486,7 @@ describe('playground page', () => {
   it('marks the source lines the assembler rewrote, the sentence on the mark', async () => {
     await chooseExample('layout');
     await waitForListing(example('layout').listing);
-    const rewritten = wordsOf('layout').filter((word) => word.rewritten);
+    const rewritten = reasonsOf('layout').filter((word) => word.rewritten);
     assert.deepEqual(rewritten.map((word) => word.line), [10, 23, 24]);
     const titles = await page.locator('.cm-rewritten-gutter .cm-rewritten-mark[title]:not([title=""])').evaluateAll(
       (marks) => marks.map((mark) => mark.title),
