@@ -22,9 +22,11 @@
 #include <string_view>
 #include <utility>
 #include <variant>
+#include <vector>
 
 #include "assemble/assemble.hpp"
 #include "assemble/assemble_source.hpp"
+#include "assemble/explain.hpp"
 #include "driver/driver.hpp"
 #include "exercise_session.hpp"
 #include "machine/load.hpp"
@@ -59,6 +61,7 @@ struct WordView {
   int value = -1;                 // -1: a code that is no word (#12, an empty code)
   val points = val::undefined();  // an address constant: the address it holds
   std::string text;               // the word's line of the listing, without its line end
+  bool rewritten = false;  // the assembler rewrote its operand: explain() says why
 };
 
 EMSCRIPTEN_BINDINGS(word_view) {
@@ -73,7 +76,8 @@ EMSCRIPTEN_BINDINGS(word_view) {
       .field("line", &WordView::line)
       .field("value", &WordView::value)
       .field("points", &WordView::points)
-      .field("text", &WordView::text);
+      .field("text", &WordView::text)
+      .field("rewritten", &WordView::rewritten);
 }
 
 struct ErrorView {
@@ -164,6 +168,7 @@ std::optional<Diagnostic>& lastAssemblyError() {
 }
 
 WordView wordView(const AssemblyState* state, int address);
+std::optional<Explanation>& lastExplanation();
 ErrorView errorView(const Assembly& assembly);
 val labelsOf(const AssemblyState& state);
 
@@ -190,6 +195,7 @@ AssemblyView assemble(const std::string& source) {
   lastAssembled() = assembly.ok ? std::move(assembly.state) : nullptr;
   const Diagnostic* error = assembly.error();
   lastAssemblyError() = error != nullptr ? std::optional(*error) : std::nullopt;
+  lastExplanation().reset();
   return view;
 }
 
@@ -245,7 +251,53 @@ WordView wordView(const AssemblyState* state, int address) {
   std::string_view text = line.bytes();
   if (text.ends_with(kLineEnd)) text.remove_suffix(kLineEnd.size());
   view.text = std::string(text);
+  view.rewritten = word.operandRewritten;
   return view;
+}
+
+// ---- Why a word is there ----
+
+// Why a word is there and what it does, as ovrik --explain says it, and the
+// words it reaches and those that reach it (addresses, in Uint8Arrays).
+struct ReasonsView {
+  std::string why;   // empty for a word the program does not list
+  std::string does;  // what a memory-reference instruction does with its addresses
+  val reaches = val::null();
+  val reachedBy = val::null();
+};
+
+EMSCRIPTEN_BINDINGS(reasons_view) {
+  value_object<ReasonsView>("ReasonsView")
+      .field("why", &ReasonsView::why)
+      .field("does", &ReasonsView::does)
+      .field("reaches", &ReasonsView::reaches)
+      .field("reachedBy", &ReasonsView::reachedBy);
+}
+
+// What reaches what in the last assembly, found at the first question after
+// it; the sentences of a word when it is first asked about. The page asks
+// about the few words it shows, so a keystroke does not pay for them all.
+std::optional<Explanation>& lastExplanation() {
+  static std::optional<Explanation> explanation;
+  return explanation;
+}
+
+val addressesOf(const std::vector<std::uint8_t>& addresses) {
+  return bytesOf({reinterpret_cast<const char*>(addresses.data()), addresses.size()});
+}
+
+// The reasons of the word at address in the last assembly that wrote a
+// listing; nothing for a source that did not assemble.
+ReasonsView explain(int address) {
+  const AssemblyState* state = lastAssembled().get();
+  std::optional<Explanation>& explanation = lastExplanation();
+  if (state != nullptr && !explanation) explanation = linkAssembly(*state);
+  static const WordReasons kNone;
+  const bool known = explanation && address >= 0 && address < kTableSize;
+  WordReasons* reasons = known ? &explanation->words[static_cast<std::size_t>(address)] : nullptr;
+  if (reasons != nullptr && reasons->why.empty()) explainWord(*state, *explanation, address);
+  const WordReasons& found = reasons != nullptr ? *reasons : kNone;
+  return {found.why, found.does, addressesOf(found.reaches), addressesOf(found.reachedBy)};
 }
 
 std::string kindName(WordKind kind) {
@@ -407,6 +459,7 @@ EMSCRIPTEN_BINDINGS(page_machine) {
       .function("display", &PageMachine::display)
       .function("keys", &PageMachine::keys);
   emscripten::function("assemble", &assemble);
+  emscripten::function("explain", &explain);
   emscripten::function("mnemonics", &mnemonics);
 }
 

@@ -5,6 +5,7 @@ import assemblerApi from '../assembler.js';
 import { createEditor } from './editor.mjs';
 import { sourceSyntax } from './syntax.mjs';
 import { KINDS, Views } from './views.mjs';
+import { marksOf } from './reasons.mjs';
 import { LabelsPanel } from './labels.mjs';
 import { Runner } from './runner.mjs';
 import { download, loadStored, readFragment, shareFragment, store } from './keep.mjs';
@@ -155,9 +156,10 @@ for (const [kind, { letter, name }] of Object.entries(KINDS)) {
 }
 
 const views = new Views(
-  { listing: byId('listing'), map: byId('memory'), details: byId('word-details') },
+  { listing: byId('listing'), map: byId('memory'), details: byId('word-details'), reasons: byId('word-why') },
   {
     pick: pickWord,
+    explain: (address) => core.explain(address),
     toggleBreakpoint(word) {
       if (word.line > 0) {
         editor.toggleBreakpointLine(word.line);
@@ -200,13 +202,17 @@ showValues.addEventListener('change', () => {
 
 function updateMarks() {
   if (!result) return;
-  const selected = new Set();
+  // The word chosen in the listing or the map comes first: the details show it.
+  const selected = new Set(selection.address >= 0 ? [selection.address] : []);
   for (const word of result.words) {
     if (word.listed && selection.line > 0 && word.line === selection.line) selected.add(word.address);
   }
-  if (selection.address >= 0) selected.add(selection.address);
   const pointer = [...selected].map((address) => result.words[address]).find((word) => word.kind === 'address');
-  views.setMarks({ selected, target: pointer && pointer.points !== undefined ? pointer.points : -1 });
+  views.setMarks({
+    selected,
+    target: pointer && pointer.points !== undefined ? pointer.points : -1,
+    ...marksOf(selected, core.explain),
+  });
   labelsPanel.setSelected(selected);
 }
 
@@ -292,6 +298,9 @@ function assembleNow() {
 function assembled() {
   views.render(result);
   labelsPanel.setLabels(result.labels, result.words);
+  // The lines whose instruction the assembler rewrote, each with why.
+  const rewritten = result.words.filter((word) => word.rewritten);
+  editor.setRewrittenLines(new Map(rewritten.map((word) => [word.line, core.explain(word.address).why])));
   if (result.listing) {
     const words = result.words.filter((word) => word.listed).length;
     const pages = result.firstPage < 0 ? 0 : result.lastPage - result.firstPage + 1;

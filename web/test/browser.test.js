@@ -424,6 +424,81 @@ describe('playground page', () => {
     await shoot('selection');
   });
 
+  // What ovrik --explain says of a word of an example: its line of NAME.explain after " -- ".
+  const explained = (name, address) => {
+    const lines = fs.readFileSync(path.join(repo, 'examples', `${name}.explain`), 'latin1').split('\n');
+    const line = lines.find((l) => l.startsWith(`${address} `));
+    return line.slice(line.indexOf(' -- ') + 4);
+  };
+  const wordDetails = () => page.getByRole('region', { name: 'Word details' });
+  // Why each word of an example is there, as the core tells the page.
+  const reasonsOf = (name) => {
+    const words = wordsOf(name);
+    return words.map((word) => ({ ...word, ...assembler.explain(word.address) }));
+  };
+  const notation = (address) => `${address >> 5}${(address >> 3) & 3}${address & 7}`;
+
+  it('says why a word is there, and marks what it reaches and what reaches it', async () => {
+    await chooseExample('layout');
+    await waitForListing(example('layout').listing);
+    const words = reasonsOf('layout');
+    const call = words.find((word) => word.statement === 'JMS I ADDA');
+    const add = words.find((word) => word.label === 'ADD');
+    await byName.cell(notation(call.address)).click();
+    // the sentence of the command line, and what the instruction does with its addresses
+    const details = await wordDetails().innerText();
+    assert.ok(details.includes(explained('layout', notation(call.address))), details);
+    assert.ok(details.includes('indirect: stores the return address in the word whose address is in 011 (ADDA, which holds 101)'), details);
+    // ADD, which the call reaches through ADDA, and the JMP that reaches the call
+    const marked = async (address, mark, words) => {
+      assert.match(await byName.cell(notation(address)).getAttribute('class'), new RegExp(mark));
+      assert.match(await page.locator(`.word-line[data-address="${address}"]`).getAttribute('class'), new RegExp(mark));
+      assert.ok((await byName.cell(notation(address)).getAttribute('aria-label')).endsWith(words));
+    };
+    await marked(add.address, 'is-reached', '(reached by the chosen word)');
+    for (const address of call.reachedBy) await marked(address, 'is-reaching', '(reaches the chosen word)');
+    // the pointer resting on no other word, whose details it would show
+    await page.mouse.move(0, 0);
+    await wordDetails().evaluate((region) => region.scrollIntoView({ block: 'end' }));
+    await shoot('why');
+    // a word named in the details is one click, or one key, away
+    await wordDetails().getByRole('button', { name: `${notation(add.address)} ADD` }).click();
+    assert.equal(await cursorLine(), add.line);
+    assert.ok((await wordDetails().innerText()).includes(explained('layout', notation(add.address))));
+    await marked(call.address, 'is-reaching', '(reaches the chosen word)');
+  });
+
+  it('shows three pages sharing one subroutine through their address constants', async () => {
+    await chooseExample('calls');
+    await waitForListing(example('calls').listing);
+    const words = reasonsOf('calls');
+    const show = words.find((word) => word.label === 'SHOW');
+    await byName.cell(notation(show.address)).click();
+    const constants = words.filter((word) => word.statement === 'A(SHOW)');
+    assert.equal(constants.length, 2);
+    for (const constant of constants) {
+      assert.ok(show.reachedBy.includes(constant.address));
+      assert.match(await byName.cell(notation(constant.address)).getAttribute('class'), /is-reaching/);
+    }
+    assert.ok((await wordDetails().innerText()).includes(explained('calls', notation(show.address))));
+  });
+
+  it('marks the source lines the assembler rewrote, the sentence on the mark', async () => {
+    await chooseExample('layout');
+    await waitForListing(example('layout').listing);
+    const rewritten = reasonsOf('layout').filter((word) => word.rewritten);
+    assert.deepEqual(rewritten.map((word) => word.line), [10, 23, 24]);
+    const titles = await page.locator('.cm-rewritten-gutter .cm-rewritten-mark[title]:not([title=""])').evaluateAll(
+      (marks) => marks.map((mark) => mark.title),
+    );
+    assert.deepEqual(titles, rewritten.map((word) => word.why));
+    // from the keyboard: the cursor on such a line shows its sentence
+    await byName.source().click();
+    await page.keyboard.press('Control+Home');
+    for (let line = 1; line < rewritten[1].line; line++) await page.keyboard.press('ArrowDown');
+    assert.ok((await wordDetails().innerText()).includes(rewritten[1].why));
+  });
+
   it('runs hello: HELLO in Display 0, and the machine halted', async () => {
     await chooseExample('hello');
     await waitForListing(example('hello').listing);

@@ -124,6 +124,36 @@ describe('the words the page shows', () => {
     assert.equal(table.code, '12');
   });
 
+  // The page shows the core's own sentences: word for word what ovrik
+  // --explain printed into NAME.explain, and the same ties between words.
+  for (const expected of cases) {
+    const explained = expected.name.replace(/$/, '.explain');
+    if (!fs.existsSync(path.join(repo, explained))) continue;
+    it(`${expected.name}: every word says why it is there, as ovrik --explain does`, () => {
+      const result = assembler.assemble(expected.source);
+      const reasons = result.words.map((word) => assembler.explain(word.address));
+      const lines = latin1(fs.readFileSync(path.join(repo, explained))).split('\n');
+      for (const word of result.words.filter((w) => w.listed)) {
+        const line = lines.find((l) => l.startsWith(`${word.text.slice(0, 3)} `));
+        assert.equal(reasons[word.address].why, line.slice(line.indexOf(' -- ') + 4), word.text);
+        for (const other of reasons[word.address].reaches) {
+          assert.ok(reasons[other].reachedBy.includes(word.address));
+        }
+      }
+      for (const word of result.words.filter((w) => !w.listed)) assert.equal(reasons[word.address].why, '');
+      for (const word of result.words.filter((w) => w.rewritten)) {
+        assert.ok(reasons[word.address].why.startsWith(`line ${word.line} wrote `));
+      }
+    });
+  }
+
+  it('explains nothing of a source that does not assemble', () => {
+    assembler.assemble(Buffer.from('/0\nTAD NOWHERE\n'));
+    const reasons = assembler.explain(0);
+    assert.equal(reasons.why, '');
+    assert.equal(reasons.reaches.length + reasons.reachedBy.length, 0);
+  });
+
   it('says which source line an error is about', () => {
     const result = assembler.assemble(Buffer.from('/0\nSTART,  CLA\n        tad X\n        HLT 0\nX,      VAR\n'));
     assert.match(result.error.message, /^Error: Instruction tad is not valid/);
