@@ -40,11 +40,19 @@
 
   // createModule is the factory of ovrik-wasm.js. Resolves to the core:
   //   assemble(sourceBytes) -> the AssemblyView of ovrik_web.cpp
+  //   explain(address) -> the ReasonsView of a word of the last assembly
   //   mnemonics: [{ name, code, group }], the instruction set
   //   machine: the page's one Machine of ovrik_web.cpp
+  //   checker: the page's one Checker of ovrik_web.cpp, the open exercise's checks
   async function loadCore(createModule) {
     const wasm = await createModule();
-    return { assemble: wasm.assemble, mnemonics: wasm.mnemonics(), machine: new wasm.Machine() };
+    return {
+      assemble: wasm.assemble,
+      explain: wasm.explain,
+      mnemonics: wasm.mnemonics(),
+      machine: new wasm.Machine(),
+      checker: new wasm.Checker(),
+    };
   }
 
   const api = { loadCore, bytesToText, textToBytes };

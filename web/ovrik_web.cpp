@@ -22,10 +22,13 @@
 #include <string_view>
 #include <utility>
 #include <variant>
+#include <vector>
 
 #include "assemble/assemble.hpp"
 #include "assemble/assemble_source.hpp"
+#include "assemble/explain.hpp"
 #include "driver/driver.hpp"
+#include "exercise_session.hpp"
 #include "machine/load.hpp"
 #include "machine/machine.hpp"
 #include "run_session.hpp"
@@ -58,6 +61,7 @@ struct WordView {
   int value = -1;                 // -1: a code that is no word (#12, an empty code)
   val points = val::undefined();  // an address constant: the address it holds
   std::string text;               // the word's line of the listing, without its line end
+  bool rewritten = false;  // the assembler rewrote its operand: explain() says why
 };
 
 EMSCRIPTEN_BINDINGS(word_view) {
@@ -72,7 +76,8 @@ EMSCRIPTEN_BINDINGS(word_view) {
       .field("line", &WordView::line)
       .field("value", &WordView::value)
       .field("points", &WordView::points)
-      .field("text", &WordView::text);
+      .field("text", &WordView::text)
+      .field("rewritten", &WordView::rewritten);
 }
 
 struct ErrorView {
@@ -156,7 +161,14 @@ std::unique_ptr<AssemblyState>& lastAssembled() {
   return state;
 }
 
+// The last assembly's error, when it had one: what an exercise's checks fail with.
+std::optional<Diagnostic>& lastAssemblyError() {
+  static std::optional<Diagnostic> error;
+  return error;
+}
+
 WordView wordView(const AssemblyState* state, int address);
+std::optional<Explanation>& lastExplanation();
 ErrorView errorView(const Assembly& assembly);
 val labelsOf(const AssemblyState& state);
 
@@ -181,6 +193,9 @@ AssemblyView assemble(const std::string& source) {
     view.words.call<void>("push", wordView(assembled, address));
   }
   lastAssembled() = assembly.ok ? std::move(assembly.state) : nullptr;
+  const Diagnostic* error = assembly.error();
+  lastAssemblyError() = error != nullptr ? std::optional(*error) : std::nullopt;
+  lastExplanation().reset();
   return view;
 }
 
@@ -236,7 +251,53 @@ WordView wordView(const AssemblyState* state, int address) {
   std::string_view text = line.bytes();
   if (text.ends_with(kLineEnd)) text.remove_suffix(kLineEnd.size());
   view.text = std::string(text);
+  view.rewritten = word.operandRewritten;
   return view;
+}
+
+// ---- Why a word is there ----
+
+// Why a word is there and what it does, as ovrik --explain says it, and the
+// words it reaches and those that reach it (addresses, in Uint8Arrays).
+struct ReasonsView {
+  std::string why;   // empty for a word the program does not list
+  std::string does;  // what a memory-reference instruction does with its addresses
+  val reaches = val::null();
+  val reachedBy = val::null();
+};
+
+EMSCRIPTEN_BINDINGS(reasons_view) {
+  value_object<ReasonsView>("ReasonsView")
+      .field("why", &ReasonsView::why)
+      .field("does", &ReasonsView::does)
+      .field("reaches", &ReasonsView::reaches)
+      .field("reachedBy", &ReasonsView::reachedBy);
+}
+
+// What reaches what in the last assembly, found at the first question after
+// it; the sentences of a word when it is first asked about. The page asks
+// about the few words it shows, so a keystroke does not pay for them all.
+std::optional<Explanation>& lastExplanation() {
+  static std::optional<Explanation> explanation;
+  return explanation;
+}
+
+val addressesOf(const std::vector<std::uint8_t>& addresses) {
+  return bytesOf({reinterpret_cast<const char*>(addresses.data()), addresses.size()});
+}
+
+// The reasons of the word at address in the last assembly that wrote a
+// listing; nothing for a source that did not assemble.
+ReasonsView explain(int address) {
+  const AssemblyState* state = lastAssembled().get();
+  std::optional<Explanation>& explanation = lastExplanation();
+  if (state != nullptr && !explanation) explanation = linkAssembly(*state);
+  static const WordReasons kNone;
+  const bool known = explanation && address >= 0 && address < kTableSize;
+  WordReasons* reasons = known ? &explanation->words[static_cast<std::size_t>(address)] : nullptr;
+  if (reasons != nullptr && reasons->why.empty()) explainWord(*state, *explanation, address);
+  const WordReasons& found = reasons != nullptr ? *reasons : kNone;
+  return {found.why, found.does, addressesOf(found.reaches), addressesOf(found.reachedBy)};
 }
 
 std::string kindName(WordKind kind) {
@@ -401,6 +462,7 @@ EMSCRIPTEN_BINDINGS(page_machine) {
       .function("display", &PageMachine::display)
       .function("keys", &PageMachine::keys);
   emscripten::function("assemble", &assemble);
+  emscripten::function("explain", &explain);
   emscripten::function("mnemonics", &mnemonics);
 }
 
@@ -467,6 +529,112 @@ std::string sliceEndName(SliceEnd end) {
       break;
   }
   return "stepped";
+}
+
+// ---- Exercises ----
+
+// What is wrong with an exercise file, as ovrik --check says it after FILE:LINE: error:.
+struct ExerciseErrorView {
+  std::string message;
+  int line = 0;  // 0 when the fault is the file's as a whole
+};
+
+// An exercise as the page shows it. Texts are the file's bytes (UTF-8).
+struct ExerciseView {
+  val error = val::null();  // an ExerciseErrorView, or null
+  std::string title;
+  std::string task;           // Markdown
+  val starter = val::null();  // the starter source, or null
+  val checks = val::array();  // [CheckView], none run yet
+};
+
+// A check and, once it has run on the last assembly, its result.
+struct CheckView {
+  std::string name;
+  double points = 0;
+  std::string state = "running";   // running, passed or failed
+  val differences = val::array();  // [string]: what differed, as ovrik --check says it
+  double steps = 0;
+};
+
+EMSCRIPTEN_BINDINGS(exercise_views) {
+  value_object<ExerciseErrorView>("ExerciseErrorView")
+      .field("message", &ExerciseErrorView::message)
+      .field("line", &ExerciseErrorView::line);
+  value_object<ExerciseView>("ExerciseView")
+      .field("error", &ExerciseView::error)
+      .field("title", &ExerciseView::title)
+      .field("task", &ExerciseView::task)
+      .field("starter", &ExerciseView::starter)
+      .field("checks", &ExerciseView::checks);
+  value_object<CheckView>("CheckView")
+      .field("name", &CheckView::name)
+      .field("points", &CheckView::points)
+      .field("state", &CheckView::state)
+      .field("differences", &CheckView::differences)
+      .field("steps", &CheckView::steps);
+}
+
+// The page's one open exercise. Its checks run on the last assembly, in
+// slices the page asks for between keystrokes: the checks, like the
+// assembler, are the core's, and the page only shows what they say.
+class PageChecker {
+ public:
+  ExerciseView open(const std::string& file) {
+    ExerciseView view;
+    const auto opened = session_.open(file);
+    if (const auto* error = std::get_if<ExerciseError>(&opened)) {
+      view.error = val(ExerciseErrorView{error->message, error->line});
+      return view;
+    }
+    const Exercise& exercise = *std::get<const Exercise*>(opened);
+    view.title = exercise.title;
+    view.task = exercise.task;
+    if (exercise.starter) view.starter = val(*exercise.starter);
+    view.checks = results();
+    return view;
+  }
+  void close() { session_.close(); }
+  // Every check afresh on the last assembly.
+  void start() {
+    session_.start(lastAssembled().get(), lastAssemblyError() ? &*lastAssemblyError() : nullptr);
+  }
+  // Up to `steps` more steps of the checks; true once all have their results.
+  bool advance(double steps) { return session_.advance(stepCount(steps)); }
+  val results() const;
+
+ private:
+  ExerciseSession session_;
+};
+
+val PageChecker::results() const {
+  val views = val::array();
+  const Exercise* exercise = session_.exercise();
+  if (exercise == nullptr) return views;
+  const std::vector<std::optional<CheckResult>> results = session_.results();
+  for (std::size_t at = 0; at < exercise->checks.size(); ++at) {
+    const Check& check = exercise->checks[at];
+    CheckView view{check.name, static_cast<double>(check.points)};
+    if (at < results.size() && results[at]) {
+      view.state = results[at]->passed ? "passed" : "failed";
+      for (const std::string& line : results[at]->differences) {
+        view.differences.call<void>("push", val(line));
+      }
+      view.steps = static_cast<double>(results[at]->steps);
+    }
+    views.call<void>("push", view);
+  }
+  return views;
+}
+
+EMSCRIPTEN_BINDINGS(page_checker) {
+  emscripten::class_<PageChecker>("Checker")
+      .constructor<>()
+      .function("open", &PageChecker::open)
+      .function("close", &PageChecker::close)
+      .function("start", &PageChecker::start)
+      .function("advance", &PageChecker::advance)
+      .function("results", &PageChecker::results);
 }
 
 val bytesOf(std::string_view bytes) {

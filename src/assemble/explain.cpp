@@ -38,23 +38,30 @@ std::string doesOf(const Program& program, int address);
 }  // namespace
 
 Explanation explainAssembly(const AssemblyState& state) {
+  Explanation explanation = linkAssembly(state);
+  for (int address = 0; address < kTableSize; ++address) explainWord(state, explanation, address);
+  return explanation;
+}
+
+Explanation linkAssembly(const AssemblyState& state) {
   Explanation explanation;
   for (int address = 0; address < kTableSize; ++address) {
     if (!state.isListed(address)) continue;
     explanation.words[static_cast<std::size_t>(address)].reaches = reachesOf(state, address);
   }
   linkReachedBy(explanation);
-  const Program program{state, explanation};
-  for (int address = 0; address < kTableSize; ++address) {
-    if (!state.isListed(address)) continue;
-    WordReasons& reasons = explanation.words[static_cast<std::size_t>(address)];
-    reasons.why = whyOf(program, address);
-    reasons.does = doesOf(program, address);
-  }
   return explanation;
 }
 
-std::string_view kindName(WordKind kind) {
+void explainWord(const AssemblyState& state, Explanation& explanation, int address) {
+  if (!state.isListed(address)) return;
+  const Program program{state, explanation};
+  WordReasons& reasons = explanation.words[static_cast<std::size_t>(address)];
+  reasons.why = whyOf(program, address);
+  reasons.does = doesOf(program, address);
+}
+
+std::string_view kindText(WordKind kind) {
   switch (kind) {
     case WordKind::kCode:
       return "code";
@@ -138,8 +145,11 @@ void linkReachedBy(Explanation& explanation) {
 
 // ---- The words of the sentences ----
 
+// The word notation of an address, made without the general wordText's
+// allocations: a program's explanation writes some thousand of them.
 std::string at(int address) {
-  return wordText(static_cast<std::int16_t>(address));
+  return {static_cast<char>('0' + address / 32), static_cast<char>('0' + address / 8 % 4),
+          static_cast<char>('0' + address % 8)};
 }
 std::string pageText(int address) {
   return std::to_string(address / kPageSize);

@@ -33,8 +33,14 @@ struct Explanation {
 // state: the command line and the playground both show these, never their own.
 Explanation explainAssembly(const AssemblyState& state);
 
+// The same in two steps, for a caller that shows the sentences of a few words
+// only: first what reaches what (every sentence left empty), then the
+// sentences of one word, which read only what reaches what.
+Explanation linkAssembly(const AssemblyState& state);
+void explainWord(const AssemblyState& state, Explanation& explanation, int address);
+
 // The kind as the explanation names it: "code", "inserted jump", "data",
 // "variable", "constant", "address constant" or "filler".
-std::string_view kindName(WordKind kind);
+std::string_view kindText(WordKind kind);
 
 }  // namespace ovrik

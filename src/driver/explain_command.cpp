@@ -39,7 +39,7 @@ std::string explanationText(const AssemblyState& state, const Explanation& expla
       if (!state.isListed(address)) break;
       const LineRecord& word = state.codeWord(page, slot);
       text += wordText(static_cast<std::int16_t>(address)) + " " +
-              std::string(kindName(word.kind)) + " " + word.body.str() + " -- " +
+              std::string(kindText(word.kind)) + " " + word.body.str() + " -- " +
               explanation.words[static_cast<std::size_t>(address)].why + "\n";
     }
   }
@@ -85,7 +85,7 @@ Json wordJson(const AssemblyState* state, const Explanation* explanation, int ad
   word["comment"] = asCharacters(record.comment);
   const int value = wordValue(record.code);
   word["value"] = listed && value >= 0 ? Json(value) : Json(nullptr);
-  word["kind"] = listed ? Json(std::string(kindName(record.kind))) : Json(nullptr);
+  word["kind"] = listed ? Json(std::string(kindText(record.kind))) : Json(nullptr);
   word["line"] = record.line > 0 ? Json(record.line) : Json(nullptr);
   const WordReasons none;
   const WordReasons& reasons =

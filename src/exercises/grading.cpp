@@ -29,44 +29,53 @@ namespace {
 constexpr std::size_t kLongestShownOutput = 64;
 
 std::optional<std::string> refusalOfBytes(std::string_view source);
-std::string refusalToAssemble(const Assembly& assembly);
-std::string refusalToRun(const LoadRefusal& refusal);
+std::string located(std::int32_t line, std::string_view message);
 std::string address(std::uint8_t value);
 std::string shownOutput(std::string_view bytes);
-std::uint8_t haltedAt(const Machine& machine);
 
 }  // namespace
 
 Submission prepareSubmission(std::string_view source) {
-  Submission submission;
-  submission.refusal = refusalOfBytes(source);
-  if (submission.refusal) return submission;
+  if (std::optional<std::string> refusal = refusalOfBytes(source)) {
+    return refusedSubmission(std::move(*refusal));
+  }
   const Assembly assembly = assembleSource(source);
-  if (!assembly.ok) {
-    submission.refusal = refusalToAssemble(assembly);
-    return submission;
-  }
-  auto loaded = loadToRun(*assembly.state);
+  if (!assembly.ok) return unassembledSubmission(assembly.error());
+  return prepareSubmission(*assembly.state);
+}
+
+Submission prepareSubmission(const AssemblyState& assembled) {
+  auto loaded = loadToRun(assembled);
   if (const auto* refusal = std::get_if<LoadRefusal>(&loaded)) {
-    submission.refusal = refusalToRun(*refusal);
-    return submission;
+    return refusedSubmission(located(refusal->line, refusal->message));
   }
+  Submission submission;
   Program& program = std::get<Program>(loaded);
   submission.loaded = loadMachine(program.image, program.start);
   submission.image = std::move(program.image);
-  const AssemblyState* state = assembly.state.get();
   for (const TableId table : {kVariableTable, kConstantTable}) {
-    for (std::int16_t index = 0; index < state->count(table); ++index) {
+    for (std::int16_t index = 0; index < assembled.count(table); ++index) {
       submission.unusedLabels.push_back(
-          state->table(table)[static_cast<std::size_t>(index)].label.str());
+          assembled.table(table)[static_cast<std::size_t>(index)].label.str());
     }
   }
-  for (std::int16_t page = state->firstPage; page <= state->lastPage; ++page) {
+  for (std::int16_t page = assembled.firstPage; page <= assembled.lastPage; ++page) {
     ++submission.pages;
   }
   submission.words = static_cast<int>(std::count_if(
       submission.image.words.begin(), submission.image.words.end(),
       [](const ImageWord& word) { return word.listed && word.kind != WordKind::kFiller; }));
+  return submission;
+}
+
+Submission unassembledSubmission(const Diagnostic* error) {
+  if (error == nullptr) return refusedSubmission("does not assemble");
+  return refusedSubmission("does not assemble: " + located(error->line, error->message));
+}
+
+Submission refusedSubmission(std::string refusal) {
+  Submission submission;
+  submission.refusal = std::move(refusal);
   return submission;
 }
 
@@ -175,7 +184,7 @@ void CheckRun::compareEnd(std::vector<std::string>& differences) const {
   switch (end_) {
     case RunEnd::kHalted:
       if (!wantsHalt) {
-        differences.push_back("halted at " + address(haltedAt(machine_)) +
+        differences.push_back("halted at " + address(machine_.haltedAt) +
                               " instead of waiting for input");
       }
       return;
@@ -234,17 +243,6 @@ std::string located(std::int32_t line, std::string_view message) {
   return where + printableText(message);
 }
 
-std::string refusalToAssemble(const Assembly& assembly) {
-  const Diagnostic* error = assembly.error();
-  if (error == nullptr) return "does not assemble";
-  return "does not assemble: " + located(error->line, error->message);
-}
-
-// A word whose code is no word would run as some guess: such a program is not run.
-std::string refusalToRun(const LoadRefusal& refusal) {
-  return located(refusal.line, refusal.message);
-}
-
 std::string address(std::uint8_t value) {
   return wordText(static_cast<std::int16_t>(value));
 }
@@ -253,12 +251,6 @@ std::string shownOutput(std::string_view bytes) {
   if (bytes.size() <= kLongestShownOutput) return quotedText(bytes);
   return quotedText(bytes.substr(0, kLongestShownOutput)) + "... (" + std::to_string(bytes.size()) +
          " bytes)";
-}
-
-// The HLT word itself, as the machine noted it: PC is past it, and one word
-// further when the same word's skip was taken, over a word that may be a HLT too.
-std::uint8_t haltedAt(const Machine& machine) {
-  return machine.haltedAt;
 }
 
 }  // namespace

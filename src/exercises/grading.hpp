@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "assemble/assemble_source.hpp"
 #include "exercises/exercise.hpp"
 #include "machine/machine.hpp"
 
@@ -35,7 +36,14 @@ struct Submission {
   std::vector<std::string> unusedLabels;
 };
 
+// A source's bytes, assembled here.
 Submission prepareSubmission(std::string_view source);
+// A program assembled elsewhere (the playground's last assembly).
+Submission prepareSubmission(const AssemblyState& assembled);
+// A source that did not assemble: every check fails with its error.
+Submission unassembledSubmission(const Diagnostic* error);
+// One that no check can pass, for the reason given.
+Submission refusedSubmission(std::string refusal);
 
 struct CheckResult {
   bool passed = false;
@@ -52,6 +60,7 @@ class CheckRun {
   // Runs up to `steps` more steps; true once the check has its result.
   bool advance(std::uint64_t steps);
   bool ended() const { return ended_; }
+  std::uint64_t steps() const { return machine_.steps; }
   CheckResult result() const;
 
  private:

@@ -292,13 +292,13 @@ INSTANTIATE_TEST_SUITE_P(
             {}}));
 
 TEST(ExplainKinds, NameEveryKindAsTheCommandLineShowsIt) {
-  EXPECT_EQ(kindName(WordKind::kCode), "code");
-  EXPECT_EQ(kindName(WordKind::kJump), "inserted jump");
-  EXPECT_EQ(kindName(WordKind::kData), "data");
-  EXPECT_EQ(kindName(WordKind::kVariable), "variable");
-  EXPECT_EQ(kindName(WordKind::kConstant), "constant");
-  EXPECT_EQ(kindName(WordKind::kAddressConstant), "address constant");
-  EXPECT_EQ(kindName(WordKind::kFiller), "filler");
+  EXPECT_EQ(kindText(WordKind::kCode), "code");
+  EXPECT_EQ(kindText(WordKind::kJump), "inserted jump");
+  EXPECT_EQ(kindText(WordKind::kData), "data");
+  EXPECT_EQ(kindText(WordKind::kVariable), "variable");
+  EXPECT_EQ(kindText(WordKind::kConstant), "constant");
+  EXPECT_EQ(kindText(WordKind::kAddressConstant), "address constant");
+  EXPECT_EQ(kindText(WordKind::kFiller), "filler");
 }
 
 // The explanation reads the final state and changes nothing in it.

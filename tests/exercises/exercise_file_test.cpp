@@ -109,6 +109,13 @@ const std::string kCheck = "[[check]]\nname = \"a\"\n";
 
 const FaultCase kFaults[] = {
     {"NotToml", "title = x\n", 1, "Error while parsing value: could not determine value type"},
+    // toml++ asserts what this header breaks: the assertion must not end the program.
+    {"BrokenHeader", "[[\\u0001]\nname = \"a\"\n", 1,
+     "Error while parsing key: expected bare key starting character or string delimiter, saw "
+     "'\\'"},
+    // toml++ 3.3.0 finds no class for this character: it is no whitespace, and no crash.
+    {"LetterOutsideAString", "title = \"x\" \u00a1\n", 1,
+     "Error while parsing key-value pair: expected a comment or whitespace, saw '\u00a1'"},
     {"MisspeltKey", "titel = \"x\"\n" + kCheck, 1,
      "unknown key 'titel'; an exercise has title, task, starter, max_steps, max_words, "
      "max_pages and [[check]]"},

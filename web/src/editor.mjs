@@ -28,6 +28,7 @@ import { searchKeymap, highlightSelectionMatches } from '@codemirror/search';
 import { HighlightStyle, StreamLanguage, syntaxHighlighting } from '@codemirror/language';
 import { lintGutter, setDiagnostics } from '@codemirror/lint';
 import { Tag } from '@lezer/highlight';
+import { rewrittenMarks } from './rewritten.mjs';
 
 // One tag per part of a line, each shown with a class of its own (tok-TYPE),
 // which style.css colours for the light and the dark theme.
@@ -182,6 +183,7 @@ function mnemonicHelp(tokenizeLine, describe) {
 export function createEditor(parent, options) {
   let reportedLine = 0;
   let shownDiagnostics = '[]';
+  const rewritten = rewrittenMarks();
   const breakpointGutter = gutter({
     class: 'cm-breakpoint-gutter',
     markers: (view) => view.state.field(breakpointField),
@@ -227,6 +229,7 @@ export function createEditor(parent, options) {
         currentLine,
         breakpointGutter,
         lintGutter(),
+        rewritten.extension,
         lineNumbers(),
         highlightActiveLineGutter(),
         highlightSpecialChars({ specialChars: SPECIAL_CHARS }),
@@ -326,6 +329,8 @@ export function createEditor(parent, options) {
       toggleBreakpointAt(view, doc.line(number).from);
     },
     breakpointLines: () => breakpointLines(view.state),
+    // Map of a line number to why the assembler rewrote its statement.
+    setRewrittenLines: (lines) => rewritten.set(view, lines),
     focus: () => view.focus(),
   };
 }

@@ -5,9 +5,11 @@ import assemblerApi from '../assembler.js';
 import { createEditor } from './editor.mjs';
 import { sourceSyntax } from './syntax.mjs';
 import { KINDS, Views } from './views.mjs';
+import { marksOf } from './reasons.mjs';
 import { LabelsPanel } from './labels.mjs';
 import { Runner } from './runner.mjs';
 import { LARGEST_SOURCE, download, loadStored, readFragment, shareFragment, store } from './keep.mjs';
+import { ExercisePanel } from './exercise.mjs';
 
 const { loadCore, bytesToText, textToBytes } = assemblerApi;
 const examples = window.OVRIK_EXAMPLES || [];
@@ -174,9 +176,10 @@ for (const [kind, { letter, name }] of Object.entries(KINDS)) {
 }
 
 const views = new Views(
-  { listing: byId('listing'), map: byId('memory'), details: byId('word-details') },
+  { listing: byId('listing'), map: byId('memory'), details: byId('word-details'), reasons: byId('word-why') },
   {
     pick: pickWord,
+    explain: (address) => core.explain(address),
     toggleBreakpoint(word) {
       if (word.line > 0) {
         editor.toggleBreakpointLine(word.line);
@@ -219,13 +222,17 @@ showValues.addEventListener('change', () => {
 
 function updateMarks() {
   if (!result) return;
-  const selected = new Set();
+  // The word chosen in the listing or the map comes first: the details show it.
+  const selected = new Set(selection.address >= 0 ? [selection.address] : []);
   for (const word of result.words) {
     if (word.listed && selection.line > 0 && word.line === selection.line) selected.add(word.address);
   }
-  if (selection.address >= 0) selected.add(selection.address);
   const pointer = [...selected].map((address) => result.words[address]).find((word) => word.kind === 'address');
-  views.setMarks({ selected, target: pointer && pointer.points !== undefined ? pointer.points : -1 });
+  views.setMarks({
+    selected,
+    target: pointer && pointer.points !== undefined ? pointer.points : -1,
+    ...marksOf(selected, core.explain),
+  });
   labelsPanel.setSelected(selected);
 }
 
@@ -357,6 +364,9 @@ function showStatus(text) {
 function assembled() {
   views.render(result);
   labelsPanel.setLabels(result.labels, result.words);
+  // The lines whose instruction the assembler rewrote, each with why.
+  const rewritten = result.words.filter((word) => word.rewritten);
+  editor.setRewrittenLines(new Map(rewritten.map((word) => [word.line, core.explain(word.address).why])));
   if (result.listing) {
     const words = result.words.filter((word) => word.listed).length;
     const pages = result.firstPage < 0 ? 0 : result.lastPage - result.firstPage + 1;
@@ -368,6 +378,7 @@ function assembled() {
   updateMarks();
   updateBreakpoints();
   runner.programChanged();
+  exercise.assembled();
 }
 
 // ---- Machine ----
@@ -413,6 +424,32 @@ const runner = new Runner(
     },
   },
 );
+
+// ---- Exercises ----
+
+const exercise = new ExercisePanel(
+  {
+    region: byId('exercise'),
+    title: byId('exercise-title'),
+    task: byId('exercise-task'),
+    summary: byId('exercise-summary'),
+    checks: byId('checks'),
+    error: byId('exercise-error'),
+    close: byId('exercise-close'),
+    menu: byId('exercises'),
+  },
+  {
+    sourceText: sourceBytesText,
+    sourceName: () => baseName(),
+    replaceSource: (name, text) => replaceSource(name, text),
+    mayReplace: () => mayReplace(),
+    showNotice: (text) => showNotice(text),
+    bytesToText,
+    textToBytes,
+    storage: localStorage,
+  },
+);
+exercise.offer(window.OVRIK_EXERCISES || []);
 
 // ---- Keeping the work ----
 
@@ -473,7 +510,7 @@ function nameOfFile(fileName) {
 }
 
 async function share() {
-  const fragment = await shareFragment(baseName(), sourceBytes());
+  const fragment = await exercise.withExercise(await shareFragment(baseName(), sourceBytes()));
   const link = location.href.replace(/#.*$/, '') + fragment;
   let copied = false;
   try {
@@ -560,6 +597,10 @@ function refusesFile(file) {
 ui.file.addEventListener('change', async () => {
   const file = ui.file.files[0];
   ui.file.value = '';
+  if (file && /\.toml$/i.test(file.name)) {
+    exercise.openFile(file);
+    return;
+  }
   if (!file || refusesFile(file) || !mayReplace()) return;
   replaceSource(nameOfFile(file.name), bytesToText(new Uint8Array(await file.arrayBuffer())));
 });
@@ -599,7 +640,10 @@ ui.guideBody.addEventListener('click', (event) => {
 window.addEventListener('pagehide', () => {
   if (storeTimer) storeNow();
 });
-window.addEventListener('hashchange', () => openShared());
+window.addEventListener('hashchange', () => {
+  exercise.takeFromLink();
+  openShared();
+});
 
 // Drop a .txt file on the editor to open it.
 const editorBox = byId('editor');
@@ -617,6 +661,10 @@ editorBox.addEventListener(
     if (!file) return;
     event.preventDefault();
     event.stopPropagation();
+    if (/\.toml$/i.test(file.name)) {
+      exercise.openFile(file);
+      return;
+    }
     if (refusesFile(file) || !mayReplace()) return;
     replaceSource(nameOfFile(file.name), bytesToText(new Uint8Array(await file.arrayBuffer())));
   },
@@ -637,11 +685,13 @@ window.ovrikPlayground = {
   runner,
 };
 
+exercise.takeFromLink();
 openShared().finally(() =>
   loadCore(window.createOvrikModule).then(
     (ready) => {
       core = ready;
       assembleWhenDue();
+      exercise.coreReady(core);
       document.body.dataset.ready = 'true';
       window.ovrikPlayground.readyMs = performance.now();
     },

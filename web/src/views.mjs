@@ -1,6 +1,7 @@
 // The listing and the memory map, kept in step with the source: both are
 // built from the words the core reports (kind, source line, listing line),
 // never from reading the listing's text.
+import { showReasons } from './reasons.mjs';
 
 export const KINDS = {
   code: { letter: 'C', name: 'code' },
@@ -63,16 +64,25 @@ function element(tag, className, text) {
 
 // A listing and a map over the same words. handlers: pick(word) when a word is
 // chosen, toggleBreakpoint(word), show(word or null) when one is pointed at
-// or focused.
+// or focused, explain(address) for why a word is there (the core's explain).
 export class Views {
-  constructor({ listing, map, details }, handlers) {
+  constructor({ listing, map, details, reasons }, handlers) {
     this.listing = listing;
     this.map = map;
     this.details = details;
+    this.reasons = reasons;
     this.handlers = handlers;
     this.words = null;
     this.memory = null;
-    this.marks = { selected: new Set(), target: -1, current: -1, breakpoints: new Set(), halted: -1 };
+    this.marks = {
+      selected: new Set(),
+      target: -1,
+      current: -1,
+      breakpoints: new Set(),
+      halted: -1,
+      reaches: new Set(), // what the chosen words reach
+      reachedBy: new Set(), // the words that reach them
+    };
     this.showValues = false;
     this.pointed = -1;
     this.buildListing();
@@ -312,6 +322,8 @@ export class Views {
     }
     if (this.marks.breakpoints.has(word.address)) parts.push('(breakpoint)');
     if (this.marks.halted === word.address) parts.push('(halted here)');
+    if (this.marks.reaches.has(word.address)) parts.push('(reached by the chosen word)');
+    if (this.marks.reachedBy.has(word.address)) parts.push('(reaches the chosen word)');
     return parts.join(' ');
   }
 
@@ -399,7 +411,7 @@ export class Views {
   applyMarks() {
     this.dirty = false;
     if (!this.words) return;
-    const { selected, target, current, breakpoints, halted } = this.marks;
+    const { selected, target, current, breakpoints, halted, reaches, reachedBy } = this.marks;
     const shown = (this.shownMarks ??= Array.from({ length: 256 }, () => ''));
     for (let address = 0; address < 256; address++) {
       // One string of the word's marks; the nodes change only when it does.
@@ -408,7 +420,9 @@ export class Views {
         (target === address ? 't' : '') +
         (current === address ? 'c' : '') +
         (breakpoints.has(address) ? 'b' : '') +
-        (halted === address ? 'h' : '');
+        (halted === address ? 'h' : '') +
+        (reaches.has(address) ? 'r' : '') +
+        (reachedBy.has(address) ? 'f' : '');
       if (marks === shown[address]) continue;
       const had = shown[address];
       shown[address] = marks;
@@ -418,16 +432,26 @@ export class Views {
         ['is-current', marks.includes('c')],
         ['has-breakpoint', marks.includes('b')],
         ['is-halted', marks.includes('h')],
+        ['is-reached', marks.includes('r')],
+        ['is-reaching', marks.includes('f')],
       ];
       for (const node of [this.cells[address], this.listingLines[address]]) {
         for (const [name, on] of flags) node.classList.toggle(name, on);
       }
       if (marks.includes('c')) this.listingLines[address].setAttribute('aria-current', 'true');
       else this.listingLines[address].removeAttribute('aria-current');
-      if (had.includes('b') !== marks.includes('b') || had.includes('h') !== marks.includes('h')) {
+      // The cell's name says its breakpoint, the halt and its ties to the chosen word.
+      if (['b', 'h', 'r', 'f'].some((mark) => had.includes(mark) !== marks.includes(mark))) {
         const label = this.describe(this.words[address]);
         if (this.cellShown) this.cellShown[address].label = label;
         this.cells[address].setAttribute('aria-label', label);
+        // The listing line keeps its text, and says the ties beside it.
+        const ties = [
+          marks.includes('r') ? 'reached by the chosen word' : '',
+          marks.includes('f') ? 'reaches the chosen word' : '',
+        ].filter(Boolean);
+        if (ties.length > 0) this.listingLines[address].setAttribute('aria-description', ties.join(', '));
+        else this.listingLines[address].removeAttribute('aria-description');
       }
     }
     this.showDetails();
@@ -461,6 +485,13 @@ export class Views {
     this.showDetails();
   }
 
+  // A word named in the Word details: chosen, and its cell focused, so that
+  // the keyboard goes on from there.
+  follow(word) {
+    this.handlers.pick(word);
+    this.focusCell(word.address, true);
+  }
+
   point(address) {
     this.pointed = address;
     this.showDetails();
@@ -471,6 +502,10 @@ export class Views {
     if (!this.words) return;
     const selected = [...this.marks.selected];
     const address = this.pointed >= 0 ? this.pointed : selected.length > 0 ? selected[0] : -1;
+    if (this.reasons) {
+      const word = this.words[address] ?? null;
+      showReasons(this.reasons, word, this.handlers.explain, this.words, (named) => this.follow(named));
+    }
     if (address < 0) {
       this.details.textContent = 'Point at a word or choose a line to see it here.';
       return;

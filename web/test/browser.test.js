@@ -424,6 +424,81 @@ describe('playground page', () => {
     await shoot('selection');
   });
 
+  // What ovrik --explain says of a word of an example: its line of NAME.explain after " -- ".
+  const explained = (name, address) => {
+    const lines = fs.readFileSync(path.join(repo, 'examples', `${name}.explain`), 'latin1').split('\n');
+    const line = lines.find((l) => l.startsWith(`${address} `));
+    return line.slice(line.indexOf(' -- ') + 4);
+  };
+  const wordDetails = () => page.getByRole('region', { name: 'Word details' });
+  // Why each word of an example is there, as the core tells the page.
+  const reasonsOf = (name) => {
+    const words = wordsOf(name);
+    return words.map((word) => ({ ...word, ...assembler.explain(word.address) }));
+  };
+  const notation = (address) => `${address >> 5}${(address >> 3) & 3}${address & 7}`;
+
+  it('says why a word is there, and marks what it reaches and what reaches it', async () => {
+    await chooseExample('layout');
+    await waitForListing(example('layout').listing);
+    const words = reasonsOf('layout');
+    const call = words.find((word) => word.statement === 'JMS I ADDA');
+    const add = words.find((word) => word.label === 'ADD');
+    await byName.cell(notation(call.address)).click();
+    // the sentence of the command line, and what the instruction does with its addresses
+    const details = await wordDetails().innerText();
+    assert.ok(details.includes(explained('layout', notation(call.address))), details);
+    assert.ok(details.includes('indirect: stores the return address in the word whose address is in 011 (ADDA, which holds 101)'), details);
+    // ADD, which the call reaches through ADDA, and the JMP that reaches the call
+    const marked = async (address, mark, words) => {
+      assert.match(await byName.cell(notation(address)).getAttribute('class'), new RegExp(mark));
+      assert.match(await page.locator(`.word-line[data-address="${address}"]`).getAttribute('class'), new RegExp(mark));
+      assert.ok((await byName.cell(notation(address)).getAttribute('aria-label')).endsWith(words));
+    };
+    await marked(add.address, 'is-reached', '(reached by the chosen word)');
+    for (const address of call.reachedBy) await marked(address, 'is-reaching', '(reaches the chosen word)');
+    // the pointer resting on no other word, whose details it would show
+    await page.mouse.move(0, 0);
+    await wordDetails().evaluate((region) => region.scrollIntoView({ block: 'end' }));
+    await shoot('why');
+    // a word named in the details is one click, or one key, away
+    await wordDetails().getByRole('button', { name: `${notation(add.address)} ADD` }).click();
+    assert.equal(await cursorLine(), add.line);
+    assert.ok((await wordDetails().innerText()).includes(explained('layout', notation(add.address))));
+    await marked(call.address, 'is-reaching', '(reaches the chosen word)');
+  });
+
+  it('shows three pages sharing one subroutine through their address constants', async () => {
+    await chooseExample('calls');
+    await waitForListing(example('calls').listing);
+    const words = reasonsOf('calls');
+    const show = words.find((word) => word.label === 'SHOW');
+    await byName.cell(notation(show.address)).click();
+    const constants = words.filter((word) => word.statement === 'A(SHOW)');
+    assert.equal(constants.length, 2);
+    for (const constant of constants) {
+      assert.ok(show.reachedBy.includes(constant.address));
+      assert.match(await byName.cell(notation(constant.address)).getAttribute('class'), /is-reaching/);
+    }
+    assert.ok((await wordDetails().innerText()).includes(explained('calls', notation(show.address))));
+  });
+
+  it('marks the source lines the assembler rewrote, the sentence on the mark', async () => {
+    await chooseExample('layout');
+    await waitForListing(example('layout').listing);
+    const rewritten = reasonsOf('layout').filter((word) => word.rewritten);
+    assert.deepEqual(rewritten.map((word) => word.line), [10, 23, 24]);
+    const titles = await page.locator('.cm-rewritten-gutter .cm-rewritten-mark[title]:not([title=""])').evaluateAll(
+      (marks) => marks.map((mark) => mark.title),
+    );
+    assert.deepEqual(titles, rewritten.map((word) => word.why));
+    // from the keyboard: the cursor on such a line shows its sentence
+    await byName.source().click();
+    await page.keyboard.press('Control+Home');
+    for (let line = 1; line < rewritten[1].line; line++) await page.keyboard.press('ArrowDown');
+    assert.ok((await wordDetails().innerText()).includes(rewritten[1].why));
+  });
+
   it('runs hello: HELLO in Display 0, and the machine halted', async () => {
     await chooseExample('hello');
     await waitForListing(example('hello').listing);
@@ -786,6 +861,177 @@ describe('playground page', () => {
     }
   });
 
+  // ---- Exercises: the panel beside the source, its checks run by the core ----
+
+  const exerciseFile = (name) => path.join(repo, 'exercises', `${name}.toml`);
+  const solution = (name, file) =>
+    fs.readFileSync(path.join(repo, 'tests', 'exercises', 'solutions', name, file), 'latin1');
+  const region = (target = page) => target.getByRole('region', { name: 'Exercise' });
+  const checksList = (target = page) => target.getByRole('list', { name: 'Checks' });
+  const exerciseTitle = (target = page) => region(target).getByRole('heading', { level: 3 }).textContent();
+  // Waits until the checks are named so: "NAME: passed" (or failed, running), in order.
+  async function waitForChecks(names, target = page) {
+    await target.waitForFunction(
+      (wanted) =>
+        JSON.stringify([...document.querySelectorAll('#checks > li')].map((li) => li.getAttribute('aria-label'))) ===
+        JSON.stringify(wanted),
+      names,
+    );
+    const named = await checksList(target).getByRole('listitem', { name: names[0], exact: true }).count();
+    assert.equal(named, 1, `no check named "${names[0]}"`);
+  }
+  // What the page shows for the failed checks, as ovrik --check's report lines.
+  const failedLines = (target = page) =>
+    target.evaluate(() =>
+      [...document.querySelectorAll('#checks > li[data-state="failed"]')].map(
+        (li) =>
+          `${li.querySelector('.check-name').textContent}: ${[...li.querySelectorAll('.check-differences li')]
+            .map((line) => line.textContent)
+            .join('; ')}`,
+      ),
+    );
+  const reportLines = (name, file) =>
+    fs
+      .readFileSync(path.join(repo, 'tests', 'exercises', 'solutions', name, file), 'utf8')
+      .split('\n')
+      .filter((line) => line.startsWith('  '))
+      .map((line) => line.slice(2));
+  async function chooseExercise(title, target = page) {
+    await target.getByLabel('Exercises').selectOption({ label: title });
+    await target.waitForFunction((wanted) => document.getElementById('exercise-title').textContent === wanted, title);
+  }
+
+  it('opens a bundled exercise: its title, its task as Markdown, its starter, and checks as you type', async () => {
+    await chooseExercise('Store a sum');
+    assert.equal(await exerciseTitle(), 'Store a sum');
+    // The task's Markdown: `A` in code, two paragraphs.
+    const task = region().locator('.task');
+    assert.equal(await task.locator('code').first().textContent(), 'A');
+    assert.equal(await task.locator('p').count(), 2);
+    const toml = fs.readFileSync(exerciseFile('01-store-a-sum'), 'latin1');
+    const starter = toml.match(/starter = """([^]*?)"""/)[1];
+    assert.equal(await sourceText(), starter);
+    await waitForChecks(['2 + 3: failed', '-1 + 1: failed', '200 + 100 wraps around: failed']);
+    await setSource(solution('01-store-a-sum', 'solution.txt'));
+    await waitForChecks(['2 + 3: passed', '-1 + 1: passed', '200 + 100 wraps around: passed']);
+    assert.equal(await region().locator('#exercise-summary').textContent(), '3 of 3 checks passed, 3 of 3 points');
+    await shoot('exercise-passed');
+    // A wrong solution: each failed check says what differed, as the command line does.
+    await setSource(solution('01-store-a-sum', 'wrong-stores-twice.txt'));
+    await waitForChecks(['2 + 3: failed', '-1 + 1: failed', '200 + 100 wraps around: failed']);
+    assert.deepEqual(await failedLines(), reportLines('01-store-a-sum', 'wrong-stores-twice.report'));
+    await shoot('exercise-failed');
+  });
+
+  it('keeps the source of each exercise, over a reload too', async () => {
+    await setSource(solution('01-store-a-sum', 'solution.txt'));
+    await waitForChecks(['2 + 3: passed', '-1 + 1: passed', '200 + 100 wraps around: passed']);
+    await page.waitForTimeout(400);
+    await chooseExercise('Multiply by repeated addition');
+    assert.match(await sourceText(), /add A to PRODUCT, B times/);
+    await setSource(solution('06-multiply-by-adding', 'wrong-adds-once-for-0.txt'));
+    await page.waitForTimeout(400);
+    await page.reload();
+    await page.waitForSelector('body[data-ready="true"]');
+    await page.waitForFunction(() => !document.getElementById('exercise').hidden);
+    assert.equal(await exerciseTitle(), 'Multiply by repeated addition');
+    assert.equal(await sourceText(), solution('06-multiply-by-adding', 'wrong-adds-once-for-0.txt'));
+    await page.waitForFunction(() => document.querySelector('#checks > li[aria-label="7 x 0: failed"]') !== null);
+    assert.deepEqual(await failedLines(), reportLines('06-multiply-by-adding', 'wrong-adds-once-for-0.report'));
+    await chooseExercise('Store a sum');
+    assert.equal(await sourceText(), solution('01-store-a-sum', 'solution.txt'));
+    await waitForChecks(['2 + 3: passed', '-1 + 1: passed', '200 + 100 wraps around: passed']);
+  });
+
+  it('opens an exercise file, shows its task as text and no markup, and names the line of a fault', async () => {
+    const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'ovrik-exercise-'));
+    try {
+      const file = path.join(folder, 'own.toml');
+      fs.writeFileSync(
+        file,
+        [
+          'title = "<b>Mine</b>"',
+          'task = "Press **Q**. <img src=x onerror=alert(1)><script>alert(2)</script> [x](javascript:alert(3))"',
+          'starter = "/0\\nSTART,  HLT 0\\n"',
+          '[[check]]',
+          'name = "halts <at once>"',
+          '',
+        ].join('\n'),
+      );
+      await page.locator('#file').setInputFiles(file);
+      await page.waitForFunction(() => document.getElementById('exercise-title').textContent === '<b>Mine</b>');
+      const task = region().locator('.task');
+      assert.equal(await task.locator('strong').textContent(), 'Q');
+      assert.equal(await task.locator('img, script, b').count(), 0);
+      assert.match(await task.textContent(), /<img src=x onerror=alert\(1\)><script>/);
+      assert.equal(await task.locator('a[href]').count(), 0, 'a javascript: link is no link');
+      assert.equal(await sourceText(), '/0\nSTART,  HLT 0\n');
+      await waitForChecks(['halts <at once>: passed']);
+      fs.writeFileSync(path.join(folder, 'broken.toml'), 'title = "x"\ntitel = "y"\n[[check]]\nname = "a"\n');
+      await page.locator('#file').setInputFiles(path.join(folder, 'broken.toml'));
+      await page.waitForFunction(() => !document.getElementById('exercise-error').hidden);
+      assert.equal(
+        await region().locator('#exercise-error').textContent(),
+        "broken.toml:2: error: unknown key 'titel'; an exercise has title, task, starter, max_steps, max_words, max_pages and [[check]]",
+      );
+      assert.equal(await checksList().isVisible(), false);
+    } finally {
+      fs.rmSync(folder, { recursive: true, force: true });
+    }
+  });
+
+  it('shares a link that carries the exercise and the source', async () => {
+    await chooseExercise('Echo keys until Q');
+    await setSource(solution('04-echo-keys-until-q', 'wrong-shows-the-q.txt'));
+    await page.waitForFunction(() => document.querySelector('#checks > li[data-state="failed"]') !== null);
+    const link = await shareLink();
+    assert.match(new URL(link).hash, /^#exercise=[^&]+&source=/);
+    const other = await openPage(link);
+    try {
+      await other.waitForFunction(() => document.getElementById('exercise-title').textContent === 'Echo keys until Q');
+      assert.equal(await sourceText(other), solution('04-echo-keys-until-q', 'wrong-shows-the-q.txt'));
+      await other.waitForFunction(() => document.querySelector('#checks > li[aria-label="HELLO then Q: failed"]') !== null);
+      assert.deepEqual(await failedLines(other), reportLines('04-echo-keys-until-q', 'wrong-shows-the-q.report'));
+      assert.equal(new URL(other.url()).hash, '');
+      // A damaged link says so, and leaves the exercise and the source as they were.
+      await other.goto(`${link.replace(/#.*$/, '')}#exercise=broken:AAAA`);
+      await other.waitForSelector('body[data-ready="true"]');
+      await other.waitForFunction(() => /exercise could not be read/.test(document.getElementById('notice').textContent));
+      assert.equal(await other.locator('#exercise-title').textContent(), 'Echo keys until Q');
+    } finally {
+      await other.close();
+    }
+  });
+
+  it('keeps the editor quick while a check loops to a step limit of a billion', async () => {
+    const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'ovrik-exercise-'));
+    try {
+      const file = path.join(folder, 'loops.toml');
+      fs.writeFileSync(file, 'title = "Loops"\nmax_steps = 1000000000\n[[check]]\nname = "halts"\n');
+      await page.locator('#file').setInputFiles(file);
+      await page.waitForFunction(() => document.getElementById('exercise-title').textContent === 'Loops');
+      await setSource('/0\nSTART,  JMP START\n');
+      await page.waitForFunction(() => document.getElementById('exercise').dataset.checking === 'true');
+      // Typing while the check runs: every key reaches the editor and the listing.
+      await byName.source().click();
+      await page.keyboard.press('Control+End');
+      const typed = Date.now();
+      await page.keyboard.type('NEXT,   HLT 0');
+      await page.waitForFunction(() => document.getElementById('listing').textContent.includes('NEXT,'));
+      const took = Date.now() - typed;
+      figures.push(`typing 13 keys while a check loops: ${took} ms until the listing showed them all`);
+      assert.ok(took < 5000, `${took} ms`);
+      await waitForChecks(['halts: running']);
+      await byName.button('Close exercise').click();
+      assert.equal(await region().isVisible(), false);
+      await page.reload();
+      await page.waitForSelector('body[data-ready="true"]');
+      assert.equal(await region().isVisible(), false, 'a closed exercise stays closed');
+    } finally {
+      fs.rmSync(folder, { recursive: true, force: true });
+    }
+  });
+
   it('fits a laptop, and a phone without scrolling sideways', async () => {
     await chooseExample('count');
     // On a laptop the three panes fit the window: nothing of the page scrolls.
@@ -894,7 +1140,7 @@ describe('playground page', () => {
     ready.sort((a, b) => a - b);
     figures.push(`time to ready, opened from disk: ${ready[1].toFixed(0)} ms (median of 3)`);
 
-    const loaded = ['index.html', 'style.css', 'guide.css', 'examples.js', 'guide.js', 'ovrik-wasm.js', 'app.js'];
+    const loaded = ['index.html', 'style.css', 'guide.css', 'examples.js', 'exercises.js', 'guide.js', 'ovrik-wasm.js', 'app.js'];
     const bytes = loaded.reduce((sum, name) => sum + fs.statSync(path.join(playgroundDir, name)).size, 0);
     figures.push(`page size: ${(bytes / 1024).toFixed(0)} KiB in ${loaded.length} files, nothing else loaded`);
   });

@@ -124,6 +124,36 @@ describe('the words the page shows', () => {
     assert.equal(table.code, '12');
   });
 
+  // The page shows the core's own sentences: word for word what ovrik
+  // --explain printed into NAME.explain, and the same ties between words.
+  for (const expected of cases) {
+    const explained = expected.name.replace(/$/, '.explain');
+    if (!fs.existsSync(path.join(repo, explained))) continue;
+    it(`${expected.name}: every word says why it is there, as ovrik --explain does`, () => {
+      const result = assembler.assemble(expected.source);
+      const reasons = result.words.map((word) => assembler.explain(word.address));
+      const lines = latin1(fs.readFileSync(path.join(repo, explained))).split('\n');
+      for (const word of result.words.filter((w) => w.listed)) {
+        const line = lines.find((l) => l.startsWith(`${word.text.slice(0, 3)} `));
+        assert.equal(reasons[word.address].why, line.slice(line.indexOf(' -- ') + 4), word.text);
+        for (const other of reasons[word.address].reaches) {
+          assert.ok(reasons[other].reachedBy.includes(word.address));
+        }
+      }
+      for (const word of result.words.filter((w) => !w.listed)) assert.equal(reasons[word.address].why, '');
+      for (const word of result.words.filter((w) => w.rewritten)) {
+        assert.ok(reasons[word.address].why.startsWith(`line ${word.line} wrote `));
+      }
+    });
+  }
+
+  it('explains nothing of a source that does not assemble', () => {
+    assembler.assemble(Buffer.from('/0\nTAD NOWHERE\n'));
+    const reasons = assembler.explain(0);
+    assert.equal(reasons.why, '');
+    assert.equal(reasons.reaches.length + reasons.reachedBy.length, 0);
+  });
+
   it('says which source line an error is about', () => {
     const result = assembler.assemble(Buffer.from('/0\nSTART,  CLA\n        tad X\n        HLT 0\nX,      VAR\n'));
     assert.match(result.error.message, /^Error: Instruction tad is not valid/);
@@ -487,5 +517,44 @@ describe("the page's machine against the command-line runner", () => {
         assert.deepEqual(dump, lines.slice(from, from + 16));
       }
     });
+  }
+});
+
+// The checks the page runs are the core's: for every bundled exercise and
+// every solution the tests keep for it, each check says, line for line, what
+// `ovrik --check` says in the solution's report. The page runs them in small
+// slices; so does this.
+describe('the checks of the bundled exercises, as ovrik --check reports them', () => {
+  const exercises = path.join(repo, 'exercises');
+  const solutions = path.join(repo, 'tests', 'exercises', 'solutions');
+  const utf8 = (byteText) => Buffer.from(byteText, 'latin1').toString('utf8');
+  for (const file of fs.readdirSync(exercises).filter((name) => name.endsWith('.toml')).sort()) {
+    const name = path.basename(file, '.toml');
+    const folder = path.join(solutions, name);
+    for (const source of fs.readdirSync(folder).filter((entry) => entry.endsWith('.txt')).sort()) {
+      it(`${name}: ${source}`, () => {
+        const { checker } = assembler;
+        const view = checker.open(latin1(fs.readFileSync(path.join(exercises, file))));
+        assert.equal(view.error, null);
+        assembler.assemble(fs.readFileSync(path.join(folder, source)));
+        checker.start();
+        let slices = 1;
+        while (!checker.advance(5)) slices += 1;
+        const results = checker.results();
+        // "  NAME: what differed; what else differed", one line per failed check.
+        const report = fs.readFileSync(path.join(folder, source.replace(/\.txt$/, '.report')), 'utf8');
+        const failed = report
+          .split('\n')
+          .filter((line) => line.startsWith('  '))
+          .map((line) => line.slice(2));
+        const shown = results
+          .filter((check) => check.state === 'failed')
+          .map((check) => `${utf8(check.name)}: ${check.differences.map(utf8).join('; ')}`);
+        assert.deepEqual(shown, failed);
+        assert.equal(results.filter((check) => check.state === 'running').length, 0);
+        assert.ok(slices > 1, 'the checks ran in slices');
+        checker.close();
+      });
+    }
   }
 });
