@@ -259,3 +259,18 @@ describe('the guide, rendered at build time', () => {
     assert.equal(guide.slugger()('Error: Array *NAME* can\'t continue into page *p*.'), 'error-array-name-cant-continue-into-page-p');
   });
 });
+
+describe('the stylesheet', () => {
+  // A rule left open swallows every rule after it, and a browser says nothing.
+  it('closes every rule it opens', () => {
+    const css = fs.readFileSync(path.join(repo, 'web', 'style.css'), 'utf8').replace(/\/\*[\s\S]*?\*\//g, '');
+    let depth = 0;
+    css.split('\n').forEach((line, index) => {
+      for (const c of line) {
+        depth += c === '{' ? 1 : c === '}' ? -1 : 0;
+        assert.ok(depth >= 0, `style.css:${index + 1} closes a rule that is not open`);
+      }
+    });
+    assert.equal(depth, 0, 'style.css ends with a rule still open');
+  });
+});
