@@ -61,7 +61,7 @@ struct WordView {
   int value = -1;                 // -1: a code that is no word (#12, an empty code)
   val points = val::undefined();  // an address constant: the address it holds
   std::string text;               // the word's line of the listing, without its line end
-  bool rewritten = false;  // the assembler rewrote its operand: explain() says why
+  bool rewritten = false;         // the assembler rewrote its operand: explain() says why
 };
 
 EMSCRIPTEN_BINDINGS(word_view) {
