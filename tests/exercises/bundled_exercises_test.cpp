@@ -15,6 +15,7 @@
 
 #include "exercises/exercise.hpp"
 #include "exercises/grading.hpp"
+#include "support/golden_files.hpp"
 #include "support/program.hpp"
 
 namespace ovrik {
@@ -24,6 +25,7 @@ namespace fs = std::filesystem;
 using testing::readFile;
 using testing::runCommandLine;
 using testing::ScratchFolder;
+using testing::updatingGoldenFiles;
 using testing::writeFile;
 
 const fs::path kExercises = OVRIK_EXERCISES_DIR;
@@ -45,11 +47,6 @@ Exercise readBundled(const fs::path& file) {
     return {};
   }
   return std::get<Exercise>(read);
-}
-
-bool updating() {
-  const char* update = std::getenv("OVRIK_UPDATE_GOLDEN");
-  return update != nullptr && std::string(update) == "1";
 }
 
 TEST(BundledExercises, AreSixOrMoreInACoursesOrderEachWithATaskAndAStarter) {
@@ -92,7 +89,7 @@ TEST_P(ExerciseGolden, SolutionPassesAndEveryWrongSolutionFails) {
     EXPECT_EQ(run.errors, "") << source;
     fs::path report = source;
     report.replace_extension(".report");
-    if (updating()) {
+    if (updatingGoldenFiles()) {
       writeFile(report, run.output);
     } else {
       EXPECT_EQ(run.output, readFile(report)) << source;

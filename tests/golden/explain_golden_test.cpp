@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "assemble/assemble.hpp"
+#include "support/golden_files.hpp"
 #include "support/program.hpp"
 #include "tables/byte_stream.hpp"
 #include "tables/word_notation.hpp"
@@ -28,30 +29,12 @@ namespace ovrik {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::goldenCasesAndExamples;
+using testing::updatingGoldenFiles;
 using Json = nlohmann::json;
 using testing::readFile;
 using testing::ScratchFolder;
 using testing::writeFile;
-
-bool updating() {
-  const char* update = std::getenv("OVRIK_UPDATE_GOLDEN");
-  return update != nullptr && std::string(update) == "1";
-}
-
-std::vector<fs::path> sourcesIn(const fs::path& folder) {
-  std::vector<fs::path> sources;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    if (entry.path().extension() == ".txt") sources.push_back(entry.path());
-  }
-  std::sort(sources.begin(), sources.end());
-  return sources;
-}
-
-std::vector<fs::path> allCases() {
-  std::vector<fs::path> cases = sourcesIn(fs::path(OVRIK_TESTS_DIR) / "golden" / "cases");
-  for (const fs::path& example : sourcesIn(OVRIK_EXAMPLES_DIR)) cases.push_back(example);
-  return cases;
-}
 
 bool isExample(const fs::path& source) {
   return source.parent_path() == fs::path(OVRIK_EXAMPLES_DIR);
@@ -115,7 +98,7 @@ TEST_P(ExplainGolden, ExplainAssemblesAsTheCommandLineDoesAndSaysWhy) {
     EXPECT_FALSE(fs::exists(explanation)) << explanation << " kept for a source that fails";
     return;
   }
-  if (updating()) writeFile(explanation, run.program.output);
+  if (updatingGoldenFiles()) writeFile(explanation, run.program.output);
   EXPECT_EQ(run.program.output, expected(source, ".explain"));
   // One line a word, for exactly the words the listing shows.
   std::vector<int> listedAddresses;
@@ -217,7 +200,7 @@ TEST_P(ExplainGolden, JsonSaysWhatTheListingTheExplanationAndTheDiagnosticsSay) 
   }
   if (!isExample(source)) return;
   const fs::path golden = fs::path(source).replace_extension(".json");
-  if (updating()) writeFile(golden, oneWordALine(report));
+  if (updatingGoldenFiles()) writeFile(golden, oneWordALine(report));
   ASSERT_TRUE(fs::exists(golden)) << golden;
   EXPECT_EQ(report, Json::parse(readFile(golden)));
 }
@@ -231,7 +214,8 @@ std::string caseName(const ::testing::TestParamInfo<fs::path>& info) {
   return name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ExplainGolden, ::testing::ValuesIn(allCases()), caseName);
+INSTANTIATE_TEST_SUITE_P(Cases, ExplainGolden, ::testing::ValuesIn(goldenCasesAndExamples()),
+                         caseName);
 
 }  // namespace
 }  // namespace ovrik

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "assemble/assemble_source.hpp"
+#include "support/golden_files.hpp"
 #include "support/listing_shape.hpp"
 #include "support/program.hpp"
 
@@ -23,34 +24,16 @@ namespace ovrik {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::goldenCasesAndExamples;
 using testing::kBanner;
 using testing::readFile;
 using testing::runProgram;
 using testing::ScratchFolder;
+using testing::updatingGoldenFiles;
 using testing::writeFile;
 
-std::vector<fs::path> sourcesIn(const fs::path& folder) {
-  std::vector<fs::path> sources;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    if (entry.path().extension() == ".txt") sources.push_back(entry.path());
-  }
-  std::sort(sources.begin(), sources.end());
-  return sources;
-}
-
-std::vector<fs::path> allCases() {
-  std::vector<fs::path> cases = sourcesIn(fs::path(OVRIK_TESTS_DIR) / "golden" / "cases");
-  for (const fs::path& example : sourcesIn(OVRIK_EXAMPLES_DIR)) cases.push_back(example);
-  return cases;
-}
-
-bool updating() {
-  const char* update = std::getenv("OVRIK_UPDATE_GOLDEN");
-  return update != nullptr && std::string(update) == "1";
-}
-
 void checkOrUpdate(const fs::path& expectedFile, const std::string& actual, bool expected) {
-  if (updating()) {
+  if (updatingGoldenFiles()) {
     if (expected)
       writeFile(expectedFile, actual);
     else
@@ -98,7 +81,7 @@ TEST_P(Golden, CommandLineWritesTheSameListingAndNamesTheLine) {
 
   const fs::path listing = folder / (base + ".ovr");
   const bool listed = fs::exists(listing);
-  if (!updating()) {
+  if (!updatingGoldenFiles()) {
     const fs::path expected = fs::path(source).replace_extension(".ovr");
     EXPECT_EQ(listed, fs::exists(expected));
     if (listed && fs::exists(expected)) {
@@ -113,7 +96,7 @@ TEST_P(Golden, CommandLineWritesTheSameListingAndNamesTheLine) {
 // The entry every front end calls gives those same bytes in memory, and the
 // command line's diagnostics with their lines, from one run of the passes.
 TEST_P(Golden, AssemblyInMemoryGivesTheSameBytesAndDiagnostics) {
-  if (updating()) GTEST_SKIP() << "the program's runs write the expected files";
+  if (updatingGoldenFiles()) GTEST_SKIP() << "the program's runs write the expected files";
   const fs::path source = GetParam();
   const Assembly assembly = assembleSource(readFile(source));
   const fs::path listing = fs::path(source).replace_extension(".ovr");
@@ -147,7 +130,7 @@ std::string caseName(const ::testing::TestParamInfo<fs::path>& info) {
   return name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, Golden, ::testing::ValuesIn(allCases()), caseName);
+INSTANTIATE_TEST_SUITE_P(Cases, Golden, ::testing::ValuesIn(goldenCasesAndExamples()), caseName);
 
 }  // namespace
 }  // namespace ovrik

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "support/golden_files.hpp"
 #include "support/program.hpp"
 
 namespace ovrik {
@@ -27,6 +28,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::readFile;
 using testing::ScratchFolder;
+using testing::updatingGoldenFiles;
 using testing::writeFile;
 
 struct Expectation {
@@ -108,11 +110,6 @@ testing::ProgramRun runExample(const fs::path& file, const Expectation& expected
   return testing::runCommandLine(folder.path(), args, expected.input);
 }
 
-bool updating() {
-  const char* update = std::getenv("OVRIK_UPDATE_GOLDEN");
-  return update != nullptr && std::string(update) == "1";
-}
-
 std::vector<fs::path> examples() {
   std::vector<fs::path> sources;
   for (const auto& entry : fs::directory_iterator(OVRIK_EXAMPLES_DIR)) {
@@ -130,7 +127,7 @@ TEST_P(RunGolden, SourceAndListingRunAsExpected) {
   ASSERT_TRUE(fs::exists(expectationFile)) << expectationFile << " is missing";
   Expectation expected = readExpectation(expectationFile);
   const testing::ProgramRun fromSource = runExample(source, expected);
-  if (updating()) {
+  if (updatingGoldenFiles()) {
     expected.status = fromSource.status;
     expected.output = fromSource.output;
     expected.errors = fromSource.errors;
